@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QCursor>
+#include <QIcon>
+#include <QPixmap>
+
+// The program's own pictures, compiled in as Qt resources.
+QIcon WindowIcon();
+QPixmap PadlockPicture();
+QPixmap LogoPicture();
+QCursor HandPointer();

@@ -1,0 +1,60 @@
+#include "form1.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QWindow>
+
+#include "bar_cells.h"
+#include "cell_bar.h"
+
+void Form1::SetStatus(const QString& Message) {
+    Status->setText(Message);
+    Status->repaint();
+}
+
+void Form1::SetBar(int Current, int Max) {
+    bar->SetCells(BarCells(Current, Max));
+}
+
+void Form1::DoFound(const QString& Txt) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Device Found"), Txt, QMessageBox::Ok,
+                    this);
+    box.exec();
+    SetStatus(QStringLiteral("Device Found: ") + Txt);
+}
+
+void Form1::mousePressEvent(QMouseEvent* event) {
+    // Presses that children leave unhandled arrive here too; only the bare
+    // surface and the description text move the window.
+    QWidget* hit = childAt(event->position().toPoint());
+    if (hit == nullptr || hit == Label4) {
+        DragNow(event);
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    if (!drag_.Move(event->globalPosition().toPoint())) {
+        QWidget::mouseMoveEvent(event);
+    }
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+    if (!drag_.Release(event->button())) {
+        QWidget::mouseReleaseEvent(event);
+    }
+}
+
+void Form1::DragNow(QMouseEvent* event) {
+    // The window manager runs a left-button move itself. It only knows
+    // left-button moves, so right and middle presses are followed here, as are
+    // left presses when there is no window manager to ask.
+    if (event->button() == Qt::LeftButton && windowHandle() != nullptr &&
+        windowHandle()->startSystemMove()) {
+        return;
+    }
+    drag_.Begin(this, event->button(), event->globalPosition().toPoint());
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QLabel>
+#include <QString>
+
+// The maker's web site, opened from the logo.
+inline constexpr char kMakerWebSite[] = "https://www.corvallen.example/";
+
+// The logo image: shows a pointing hand and opens the maker's web site in the
+// default browser when clicked. A failure to open it is passed over silently.
+class LogoLink : public QLabel {
+    Q_OBJECT
+  public:
+    explicit LogoLink(QWidget* parent);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    bool pressed_ = false;
+};

@@ -1,0 +1,10 @@
+#include <QApplication>
+
+#include "form1.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    Form1 window;
+    window.show();
+    return QApplication::exec();
+}

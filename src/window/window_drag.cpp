@@ -1,0 +1,28 @@
+#include "window_drag.h"
+
+#include <QWidget>
+
+void WindowDrag::Begin(QWidget* window, Qt::MouseButton button, QPoint globalPress) {
+    window_ = window;
+    button_ = button;
+    offset_ = globalPress - window->pos();
+    window->grabMouse();
+}
+
+bool WindowDrag::Move(QPoint globalPos) {
+    if (window_ == nullptr) {
+        return false;
+    }
+    window_->move(globalPos - offset_);
+    return true;
+}
+
+bool WindowDrag::Release(Qt::MouseButton button) {
+    if (window_ == nullptr || button != button_) {
+        return false;
+    }
+    window_->releaseMouse();
+    window_ = nullptr;
+    button_ = Qt::NoButton;
+    return true;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <deque>
+#include <vector>
+
+// Answers modal message boxes from the test: each box that comes up is
+// recorded and dismissed with the next answer in the queue (OK when the queue
+// is empty), so no test ever waits on a box.
+class MessageBoxAnswerer : public QObject {
+    Q_OBJECT
+  public:
+    struct Seen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+
+    explicit MessageBoxAnswerer(std::deque<QMessageBox::StandardButton> answers = {});
+
+    const std::vector<Seen>& Boxes() const { return seen_; }
+
+  private:
+    void Poll();
+
+    std::deque<QMessageBox::StandardButton> answers_;
+    std::vector<Seen> seen_;
+    QTimer timer_;
+};
