@@ -1,7 +1,12 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
+#include "baud_rates.h"
+#include "com_port_names.h"
+#include "port_access.h"
+#include "port_component.h"
 #include "window_drag.h"
 
 class CellBar;
@@ -18,7 +23,16 @@ class QPushButton;
 class Form1 : public QWidget {
     Q_OBJECT
   public:
-    explicit Form1(QWidget* parent = nullptr);
+    // The window with the real serial line, numbered as the platform does.
+    Form1();
+    // The window driving the given port component; names give the device
+    // shown for each listed line.
+    Form1(std::unique_ptr<PortComponent> port, ComPortNames names);
+    ~Form1() override;
+
+    // Start-up: fills the baud table, shows the window and lists the serial
+    // lines that open. Returns false, after the critical box, when none does.
+    bool Load();
 
     // Shows Message in the status line and repaints it before returning.
     void SetStatus(const QString& Message);
@@ -46,7 +60,14 @@ class Form1 : public QWidget {
     CellBar* Label1 = nullptr;
     CellBar* bar = nullptr;
 
+    std::unique_ptr<PortComponent> Prt;
+    ComPortNames names_;
+    PortAccess access_;
+    BaudTable BaudRates{};
+
   private:
+    class Discovery;
+
     void BuildStrip();
     void BuildWorkingBand();
     void BuildStatusFrame();

@@ -11,6 +11,7 @@
 #include "cell_bar.h"
 #include "form1.h"
 #include "logo_link.h"
+#include "serial_line.h"
 
 namespace {
 
@@ -46,7 +47,12 @@ QFont DialogFont(int pixels) {
 
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+Form1::Form1() : Form1(nullptr, ComPortNames::System()) {}
+
+Form1::Form1(std::unique_ptr<PortComponent> port, ComPortNames names)
+    : Prt(port ? std::move(port) : std::make_unique<SerialLine>(names)),
+      names_(std::move(names)),
+      access_(*Prt) {
     setObjectName(QStringLiteral("Form1"));
     setFont(DialogFont(11));
     BuildStrip();
@@ -54,6 +60,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     BuildStatusFrame();
     SetUpWindow();
 }
+
+Form1::~Form1() = default;
 
 void Form1::BuildStrip() {
     Picture1 = Place<QWidget>(this, "Picture1", Twips(-60, -60, 7755, 915));

@@ -5,6 +5,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Form1 window;
-    window.show();
+    if (!window.Load()) {
+        return 1;  // no serial line opened; the user has been told
+    }
     return QApplication::exec();
 }

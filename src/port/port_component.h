@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+// The serial-port component: the one narrow interface through which the
+// program drives a serial line. The real line, the in-memory fake used for
+// failure injection and the pty-backed tests all sit behind it.
+//
+// Every member may fail by throwing PortFailure, whose description is the
+// system's own text. Byte strings hold one 8-bit value per char; every value
+// 0..255 passes unchanged.
+class PortComponent {
+  public:
+    virtual ~PortComponent() = default;
+
+    // The line number n of COMn that the next Open uses; read back for texts.
+    virtual void PortNumber(int n) = 0;
+    virtual int PortNumber() const = 0;
+    // The rate in bit/s that the next Open uses.
+    virtual void BaudRate(int rate) = 0;
+
+    // Opens line PortNumber at BaudRate, releasing any line held before.
+    // Returns 1 or more when open.
+    virtual int Open() = 0;
+    // Closes the held line; returns 0 or less, which marks it closed.
+    virtual int Close() = 0;
+
+    // Received bytes waiting to be read.
+    virtual int InputCount() = 0;
+    // Takes up to max waiting bytes, oldest first; the rest stay waiting.
+    virtual std::string Read(int max) = 0;
+    // Hands the bytes to the line, in order, without waiting for them to drain.
+    virtual void Write(const std::string& bytes) = 0;
+    // Drops every received byte still waiting.
+    virtual void DiscardInput() = 0;
+};

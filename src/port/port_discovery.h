@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "port_access.h"
+
+// What start-up discovery needs from the window.
+class DiscoveryHost {
+  public:
+    virtual ~DiscoveryHost() = default;
+    virtual void SetStatus(const std::string& Message) = 0;
+    // Lists line n as "COM" + n with item data n.
+    virtual void AddPort(int n) = 0;
+    virtual void ServiceEvents() = 0;
+};
+
+inline constexpr int kHighestComPort = 100;
+
+// Tries COM1..COM100 at 9600 baud, in order, and lists each line that opens.
+// Lines that opened are left open. Returns how many were listed.
+int DiscoverPorts(PortAccess& access, DiscoveryHost& host);

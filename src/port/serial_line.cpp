@@ -1,0 +1,119 @@
+#include "serial_line.h"
+
+#include "port_failure.h"
+#include "serial_platform.h"
+
+namespace {
+
+// Numbers carried by failures that the line reports itself, above Qt's own
+// error enumeration.
+constexpr int kNoDevice = 100;
+constexpr int kNotOpen = 101;
+constexpr int kOsQuery = 102;
+
+}  // namespace
+
+SerialLine::SerialLine(ComPortNames names) : names_(std::move(names)) {}
+
+SerialLine::~SerialLine() = default;
+
+int SerialLine::Open() {
+    if (port_.isOpen()) {
+        port_.close();
+    }
+    port_.clearError();
+    const std::optional<std::string> device = names_.DeviceFor(number_);
+    if (!device) {
+        throw PortFailure(kNoDevice, "COM" + std::to_string(number_) + " has no serial device");
+    }
+    port_.setPortName(QString::fromStdString(*device));
+    port_.setBaudRate(rate_);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        ThrowOnError();
+        throw PortFailure(kNotOpen, "The line did not open");
+    }
+    if (port_.error() != QSerialPort::NoError) {
+        // Opened, but a setting (most often the rate) was refused.
+        const PortFailure failure(port_.error(), port_.errorString().toStdString());
+        port_.close();
+        throw failure;
+    }
+    RequestLowLatency(port_.handle());
+    return 1;
+}
+
+int SerialLine::Close() {
+    if (!port_.isOpen()) {
+        return 0;
+    }
+    port_.clearError();
+    port_.close();
+    ThrowOnError();
+    return 0;
+}
+
+int SerialLine::InputCount() {
+    RequireOpen();
+    int error = 0;
+    const qint64 queued = OsQueuedBytes(port_.handle(), &error);
+    if (queued < 0) {
+        throw PortFailure(kOsQuery, OsErrorText(error));
+    }
+    return static_cast<int>(port_.bytesAvailable() + queued);
+}
+
+std::string SerialLine::Read(int max) {
+    RequireOpen();
+    // Without an event loop Qt only sees what waitForReadyRead pulls in from
+    // the OS queue; a zero wait does that without blocking.
+    port_.waitForReadyRead(0);
+    if (port_.error() == QSerialPort::TimeoutError) {
+        port_.clearError();
+    }
+    ThrowOnError();
+    const QByteArray bytes = port_.read(max);
+    return bytes.toStdString();
+}
+
+void SerialLine::Write(const std::string& bytes) {
+    RequireOpen();
+    port_.clearError();
+    const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (port_.write(data) != data.size()) {
+        ThrowOnError();
+        throw PortFailure(kOsQuery, "The bytes could not be queued for sending");
+    }
+    // write() only fills Qt's buffer; flush() hands it to the OS now, without
+    // waiting for the bytes to drain.
+    port_.flush();
+    ThrowOnError();
+}
+
+void SerialLine::DiscardInput() {
+    RequireOpen();
+    port_.clearError();
+    if (!port_.clear(QSerialPort::Input)) {
+        ThrowOnError();
+        throw PortFailure(kOsQuery, "The received bytes could not be discarded");
+    }
+}
+
+void SerialLine::ThrowOnError() {
+    const QSerialPort::SerialPortError error = port_.error();
+    if (error != QSerialPort::NoError) {
+        // Qt's text is the system's own; judge by error(), never by the text.
+        const std::string text = port_.errorString().toStdString();
+        port_.clearError();
+        throw PortFailure(error, text);
+    }
+}
+
+void SerialLine::RequireOpen() const {
+    if (!port_.isOpen()) {
+        throw PortFailure(kNotOpen, "COM" + std::to_string(number_) + " is not open");
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QSerialPort>
+
+#include "com_port_names.h"
+#include "port_component.h"
+
+// The real serial line: QSerialPort driven without an event loop. Writes are
+// handed to the OS at once; counts and reads include what the OS still queues,
+// so the scan can poll the line from a busy loop. Framing is 8N1 without flow
+// control, so every byte value passes unchanged.
+class SerialLine : public PortComponent {
+  public:
+    explicit SerialLine(ComPortNames names);
+    ~SerialLine() override;
+
+    void PortNumber(int n) override { number_ = n; }
+    int PortNumber() const override { return number_; }
+    void BaudRate(int rate) override { rate_ = rate; }
+
+    int Open() override;
+    int Close() override;
+    int InputCount() override;
+    std::string Read(int max) override;
+    void Write(const std::string& bytes) override;
+    void DiscardInput() override;
+
+    // The device that COMn stands for, or nothing.
+    std::optional<std::string> DeviceFor(int n) const { return names_.DeviceFor(n); }
+
+  protected:
+    QSerialPort& Port() { return port_; }
+    // Throws the port's pending error, if any, as a failure of the member.
+    void ThrowOnError();
+    void RequireOpen() const;
+
+  private:
+    ComPortNames names_;
+    QSerialPort port_;
+    int number_ = 0;
+    int rate_ = 9600;
+};

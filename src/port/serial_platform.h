@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The few things the serial line needs from the operating system beyond what
+// Qt SerialPort offers. One implementation file per platform.
+
+// Bytes waiting in the operating system's receive queue of an open line.
+// Returns -1 with errno-style code in *error when the query fails.
+qint64 OsQueuedBytes(qintptr handle, int* error);
+
+// Asks the driver to pass received bytes on at once instead of after its
+// latency timer (USB adapters). Best effort: refusals are ignored.
+void RequestLowLatency(qintptr handle);
+
+// The system's text for an error code returned above.
+const char* OsErrorText(int error);

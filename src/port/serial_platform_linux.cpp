@@ -1,0 +1,35 @@
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "com_port_names.h"
+#include "serial_platform.h"
+
+qint64 OsQueuedBytes(qintptr handle, int* error) {
+    int count = 0;
+    if (::ioctl(static_cast<int>(handle), FIONREAD, &count) == -1) {
+        *error = errno;
+        return -1;
+    }
+    return count;
+}
+
+void RequestLowLatency(qintptr handle) {
+    serial_struct serial{};
+    const int fd = static_cast<int>(handle);
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == -1) {
+        return;
+    }
+    serial.flags |= ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+const char* OsErrorText(int error) {
+    return std::strerror(error);
+}
+
+ComPortNames ComPortNames::System() {
+    return FromDevices(NumberSerialDevices("/dev"));
+}

@@ -1,0 +1,34 @@
+#include <windows.h>
+
+#include "com_port_names.h"
+#include "serial_platform.h"
+
+qint64 OsQueuedBytes(qintptr handle, int* error) {
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (!::ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status)) {
+        *error = static_cast<int>(::GetLastError());
+        return -1;
+    }
+    return static_cast<qint64>(status.cbInQue);
+}
+
+// Windows drivers have no low-latency request; their latency is set in the
+// device manager.
+void RequestLowLatency(qintptr) {}
+
+const char* OsErrorText(int error) {
+    static thread_local char text[256];
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                         static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
+    if (length == 0) {
+        return "Unknown error";
+    }
+    text[length] = '\0';
+    return text;
+}
+
+ComPortNames ComPortNames::System() {
+    return Native();
+}

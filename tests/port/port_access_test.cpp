@@ -1,0 +1,72 @@
+#include "port_access.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_port.h"
+
+TEST(PortAccessTest, OpenReturningZeroIsNotOpen) {
+    FakePort port;
+    port.open_result = 0;
+    PortAccess access(port);
+    EXPECT_FALSE(access.OpenPort(3, 9600));
+    EXPECT_EQ(access.PortHandle(), 0);
+    EXPECT_TRUE(access.Error().IsClear());
+}
+
+TEST(PortAccessTest, FailedRateStillOpensButGivesFalse) {
+    FakePort port;
+    port.open_result = 5;
+    port.Fail("BaudRate", 7, "rate refused");
+    PortAccess access(port);
+    EXPECT_FALSE(access.OpenPort(3, 76800));
+    EXPECT_EQ(access.PortHandle(), 5);
+    EXPECT_EQ(access.Error().number, 7);
+    EXPECT_EQ(access.Error().description, "rate refused");
+    access.ClosePort();
+    EXPECT_EQ(port.Count("Close"), 1);
+}
+
+TEST(PortAccessTest, FailedOpenKeepsTheEarlierHandle) {
+    FakePort port;
+    PortAccess access(port);
+    ASSERT_TRUE(access.OpenPort(1, 9600));
+    port.Fail("Open", 2, "Device or resource busy");
+    EXPECT_FALSE(access.OpenPort(2, 9600));
+    EXPECT_EQ(access.PortHandle(), 1);
+    EXPECT_EQ(access.Error().description, "Device or resource busy");
+    access.ClosePort();
+    EXPECT_EQ(port.Count("Close"), 1);
+}
+
+TEST(PortAccessTest, ErrorRecordIsClearedOnEachAttempt) {
+    FakePort port;
+    PortAccess access(port);
+    port.Fail("PortNumber");
+    EXPECT_FALSE(access.OpenPort(1, 9600));
+    port.Heal("PortNumber");
+    EXPECT_TRUE(access.OpenPort(1, 9600));
+    EXPECT_TRUE(access.Error().IsClear());
+}
+
+TEST(PortAccessTest, ClosePortOnlyWhileAHandleIsHeld) {
+    FakePort port;
+    PortAccess access(port);
+    access.ClosePort();
+    EXPECT_EQ(port.Count("Close"), 0);
+    ASSERT_TRUE(access.CheckPort(3));
+    EXPECT_EQ(port.rate, 9600);
+    EXPECT_EQ(port.PortNumber(), 3);
+    access.ClosePort();
+    access.ClosePort();
+    EXPECT_EQ(port.Count("Close"), 1);
+    EXPECT_EQ(access.PortHandle(), 0);
+}
+
+TEST(PortAccessTest, CloseFailurePassesOnAndKeepsTheHandle) {
+    FakePort port;
+    PortAccess access(port);
+    ASSERT_TRUE(access.OpenPort(1, 9600));
+    port.Fail("Close", 5, "Input/output error");
+    EXPECT_THROW(access.ClosePort(), PortFailure);
+    EXPECT_EQ(access.PortHandle(), 1);
+}

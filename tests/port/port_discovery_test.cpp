@@ -1,0 +1,47 @@
+#include "port_discovery.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_port.h"
+
+namespace {
+
+struct RecordingHost : DiscoveryHost {
+    void SetStatus(const std::string& Message) override { statuses.push_back(Message); }
+    void AddPort(int n) override { ports.push_back(n); }
+    void ServiceEvents() override { ++turns; }
+
+    std::vector<std::string> statuses;
+    std::vector<int> ports;
+    int turns = 0;
+};
+
+}  // namespace
+
+TEST(PortDiscoveryTest, ListsOpenLinesInNumericOrderWithStatusForEach) {
+    FakePort port;
+    port.open_by_line = {{10, 1}, {3, 1}, {7, 0}};
+    PortAccess access(port);
+    RecordingHost host;
+    EXPECT_EQ(DiscoverPorts(access, host), 2);
+    EXPECT_EQ(host.ports, (std::vector<int>{3, 10}));
+    ASSERT_EQ(host.statuses.size(), 100U);
+    EXPECT_EQ(host.statuses.front(), "Detecting serial port COM1");
+    EXPECT_EQ(host.statuses.back(), "Detecting serial port COM100");
+    EXPECT_EQ(host.turns, 100);
+    EXPECT_EQ(port.Count("Close"), 0);  // lines that opened stay open
+    EXPECT_EQ(port.rate, 9600);
+}
+
+TEST(PortDiscoveryTest, LineWhoseRateFailsIsNotListed) {
+    FakePort port;
+    port.open_by_line = {{100, 1}};
+    PortAccess access(port);
+    RecordingHost host;
+    EXPECT_EQ(DiscoverPorts(access, host), 1);
+    EXPECT_EQ(host.ports, (std::vector<int>{100}));
+
+    port.Fail("BaudRate");
+    RecordingHost failing;
+    EXPECT_EQ(DiscoverPorts(access, failing), 0);
+}

@@ -1,0 +1,174 @@
+// The real line through Qt SerialPort on pseudo-terminals, with no event loop
+// running, as during a scan.
+#include "serial_line.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "port_access.h"
+#include "port_failure.h"
+#include "pty_line.h"
+
+namespace {
+
+std::string AllByteValues() {
+    std::string bytes;
+    for (int v = 0; v < 256; ++v) {
+        bytes.push_back(static_cast<char>(v));
+    }
+    return bytes;
+}
+
+// Polls InputCount until it reaches n (or two seconds pass).
+bool WaitForCount(SerialLine& line, int n) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (line.InputCount() < n) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class SerialLineTest : public testing::Test {
+  protected:
+    SerialLineTest() : line_(ComPortNames::FromDevices({pty_.SlavePath()})) {}
+
+    void OpenAt(int rate) {
+        line_.PortNumber(1);
+        line_.BaudRate(rate);
+        ASSERT_GE(line_.Open(), 1);
+    }
+
+    PtyLine pty_;
+    SerialLine line_;
+};
+
+TEST_F(SerialLineTest, EveryTableRateReachesTheOtherSide) {
+    for (int rate : {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 76800, 115200, 230400,
+                     460800, 9600}) {
+        OpenAt(rate);
+        EXPECT_EQ(pty_.OutputRate(), rate);
+        EXPECT_EQ(pty_.InputRate(), rate);
+    }
+    EXPECT_EQ(line_.Close(), 0);
+}
+
+TEST_F(SerialLineTest, EveryByteValuePassesBothWays) {
+    OpenAt(115200);
+    const std::string bytes = AllByteValues();
+    line_.Write(bytes);
+    EXPECT_EQ(pty_.ReceiveExactly(bytes.size(), 2000), bytes);
+
+    pty_.Send(bytes);
+    ASSERT_TRUE(WaitForCount(line_, 256));
+    EXPECT_EQ(line_.InputCount(), 256);
+    EXPECT_EQ(line_.Read(999), bytes);
+    EXPECT_EQ(line_.InputCount(), 0);
+}
+
+TEST_F(SerialLineTest, ReadTakesAtMostWhatIsAskedAndLeavesTheRest) {
+    OpenAt(460800);
+    pty_.Send(std::string(3000, 'x'));
+    ASSERT_TRUE(WaitForCount(line_, 3000));
+    EXPECT_EQ(line_.Read(999).size(), 999U);
+    EXPECT_EQ(line_.InputCount(), 2001);
+    EXPECT_EQ(line_.Read(999).size(), 999U);
+}
+
+TEST_F(SerialLineTest, DiscardInputEmptiesQtsBufferAndTheOsQueue) {
+    OpenAt(9600);
+    pty_.Send(std::string(100, 'a'));
+    ASSERT_TRUE(WaitForCount(line_, 100));
+    EXPECT_EQ(line_.Read(10).size(), 10U);  // the other 90 now sit in Qt's buffer
+    pty_.Send(std::string(50, 'b'));        // these in the OS queue
+    ASSERT_TRUE(WaitForCount(line_, 140));
+    line_.DiscardInput();
+    EXPECT_EQ(line_.InputCount(), 0);
+    EXPECT_EQ(line_.Read(999), "");
+}
+
+TEST_F(SerialLineTest, VanishedLineFailsInsteadOfReportingNothing) {
+    OpenAt(9600);
+    pty_.Vanish();
+    EXPECT_THROW(line_.InputCount(), PortFailure);
+    EXPECT_THROW(line_.Read(999), PortFailure);
+    EXPECT_THROW(line_.Write("abc"), PortFailure);
+}
+
+TEST_F(SerialLineTest, OpenWhileHeldReleasesTheEarlierLine) {
+    PtyLine second;
+    SerialLine line(ComPortNames::FromDevices({pty_.SlavePath(), second.SlavePath()}));
+    line.PortNumber(1);
+    line.BaudRate(9600);
+    ASSERT_EQ(line.Open(), 1);
+    line.PortNumber(2);
+    line.BaudRate(19200);
+    ASSERT_EQ(line.Open(), 1);
+    EXPECT_EQ(second.OutputRate(), 19200);
+    // The first line is free again for another program.
+    SerialLine other(ComPortNames::FromDevices({pty_.SlavePath()}));
+    other.PortNumber(1);
+    EXPECT_EQ(other.Open(), 1);
+}
+
+struct OpenFailureCase {
+    const char* title;
+    std::vector<std::string> devices;
+    int number;
+    const char* text;
+};
+
+TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
+    const OpenFailureCase cases[] = {
+        {"missing device", {"/nonexistent/ttyS0"}, 1, "No such file or directory"},
+        {"COMn without a device", {}, 5, "COM5 has no serial device"},
+    };
+    for (const OpenFailureCase& c : cases) {
+        SerialLine line(ComPortNames::FromDevices(c.devices));
+        line.PortNumber(c.number);
+        try {
+            line.Open();
+            ADD_FAILURE() << c.title << ": opened";
+        } catch (const PortFailure& failure) {
+            EXPECT_NE(failure.Number(), 0) << c.title;
+            EXPECT_EQ(failure.Description(), c.text) << c.title;
+        }
+    }
+}
+
+TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
+    PtyLine pty;
+    SerialLine holder(ComPortNames::FromDevices({pty.SlavePath()}));
+    holder.PortNumber(1);
+    ASSERT_EQ(holder.Open(), 1);
+    SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
+    line.PortNumber(1);
+    try {
+        line.Open();
+        ADD_FAILURE() << "a held line opened twice";
+    } catch (const PortFailure& failure) {
+        EXPECT_TRUE(failure.Description() == "Permission error while locking the device" ||
+                    failure.Description() == "Device or resource busy")
+            << failure.Description();
+    }
+}
+
+TEST(SerialLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {
+    PtyLine pty;
+    SerialLine line(
+        ComPortNames::FromDevices({"/nonexistent/ttyS0", "/nonexistent/ttyS1", pty.SlavePath()}));
+    PortAccess access(line);
+    EXPECT_FALSE(access.CheckPort(1));
+    EXPECT_EQ(access.Error().description, "No such file or directory");
+    EXPECT_TRUE(access.CheckPort(3));
+    EXPECT_EQ(access.PortHandle(), 1);
+    EXPECT_EQ(pty.OutputRate(), 9600);
+    pty.Send("still open");
+    EXPECT_TRUE(WaitForCount(line, 10));
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+// Start-up discovery in the real window over the real serial line.
+#include <gtest/gtest.h>
+#include <QComboBox>
+#include <QLabel>
+
+#include "form1.h"
+#include "message_box_answerer.h"
+#include "pty_line.h"
+
+TEST(WindowDiscoveryTest, ListsPtysAtCom3AndCom10) {
+    PtyLine com3;
+    PtyLine com10;
+    std::vector<std::string> devices(10, "/nonexistent/tty");
+    devices[2] = com3.SlavePath();
+    devices[9] = com10.SlavePath();
+    Form1 form(nullptr, ComPortNames::FromDevices(devices));
+    MessageBoxAnswerer answerer;
+    ASSERT_TRUE(form.Load());
+    EXPECT_TRUE(answerer.Boxes().empty());
+
+    auto* ports = form.findChild<QComboBox*>("PortList");
+    ASSERT_EQ(ports->count(), 2);
+    EXPECT_EQ(ports->itemText(0), "COM3");
+    EXPECT_EQ(ports->itemData(0).toInt(), 3);
+    EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString(),
+              QString::fromStdString(com3.SlavePath()));
+    EXPECT_EQ(ports->itemText(1), "COM10");
+    EXPECT_EQ(ports->itemData(1).toInt(), 10);
+    EXPECT_EQ(ports->currentIndex(), 0);
+    EXPECT_EQ(form.findChild<QComboBox*>("protocol")->currentIndex(), 0);
+    EXPECT_EQ(form.findChild<QLabel*>("Status")->text(), "Ready");
+    EXPECT_TRUE(form.isEnabled());
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST(WindowDiscoveryTest, NoLineAtAllGivesTheCriticalBox) {
+    Form1 form(nullptr, ComPortNames::FromDevices({}));
+    MessageBoxAnswerer answerer;
+    EXPECT_FALSE(form.Load());
+    ASSERT_EQ(answerer.Boxes().size(), 1U);
+    EXPECT_EQ(answerer.Boxes()[0].title, "Critical Error");
+    EXPECT_EQ(answerer.Boxes()[0].text, "No serial ports detected!");
+    EXPECT_EQ(answerer.Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(form.findChild<QLabel*>("Status")->text(), "Detecting serial port COM100");
+}

@@ -1,0 +1,15 @@
+// Kept apart from <termios.h>, whose definitions clash with the kernel's.
+#include "line_rate.h"
+
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+bool ReadLineRates(int fd, LineRates* rates) {
+    struct termios2 tio {};
+    if (::ioctl(fd, TCGETS2, &tio) == -1) {
+        return false;
+    }
+    rates->output = static_cast<int>(tio.c_ospeed);
+    rates->input = static_cast<int>(tio.c_ispeed);
+    return true;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+// The rates a tty is set to, read with TCGETS2 so that custom rates such as
+// 76800 come out exactly (plain tcgetattr cannot tell them apart).
+struct LineRates {
+    int output = 0;
+    int input = 0;
+};
+
+// Reads the rates of the tty behind fd (a pty master reads its slave's).
+// Returns false when the query fails.
+bool ReadLineRates(int fd, LineRates* rates);
