@@ -33,4 +33,8 @@ class PortComponent {
     virtual void Write(const std::string& bytes) = 0;
     // Drops every received byte still waiting.
     virtual void DiscardInput() = 0;
+
+    // Blocks until new bytes arrive or ms milliseconds have passed, so that a
+    // wait for a reply need not spin. True when new bytes came.
+    virtual bool WaitForInput(int ms) = 0;
 };

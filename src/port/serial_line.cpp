@@ -68,15 +68,40 @@ int SerialLine::InputCount() {
 
 std::string SerialLine::Read(int max) {
     RequireOpen();
+    PullQueued(max);
+    const QByteArray bytes = port_.read(max);
+    return bytes.toStdString();
+}
+
+void SerialLine::PullQueued(int max) {
     // Without an event loop Qt only sees what waitForReadyRead pulls in from
-    // the OS queue; a zero wait does that without blocking.
-    port_.waitForReadyRead(0);
+    // the OS queue; a zero wait does that without blocking. It reads a chunk
+    // at a time, so repeat while more is queued and wanted.
+    while (port_.bytesAvailable() < max) {
+        int error = 0;
+        const qint64 queued = OsQueuedBytes(port_.handle(), &error);
+        if (queued < 0) {
+            throw PortFailure(kOsQuery, OsErrorText(error));
+        }
+        if (queued == 0 || !port_.waitForReadyRead(0)) {
+            break;
+        }
+    }
     if (port_.error() == QSerialPort::TimeoutError) {
         port_.clearError();
     }
     ThrowOnError();
-    const QByteArray bytes = port_.read(max);
-    return bytes.toStdString();
+}
+
+bool SerialLine::WaitForInput(int ms) {
+    RequireOpen();
+    const bool arrived = port_.waitForReadyRead(ms);
+    if (port_.error() == QSerialPort::TimeoutError) {
+        // Nothing came: not a failure, and the error would otherwise stick.
+        port_.clearError();
+    }
+    ThrowOnError();
+    return arrived;
 }
 
 void SerialLine::Write(const std::string& bytes) {

@@ -24,6 +24,7 @@ class SerialLine : public PortComponent {
     std::string Read(int max) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
+    bool WaitForInput(int ms) override;
 
     // The device that COMn stands for, or nothing.
     std::optional<std::string> DeviceFor(int n) const { return names_.DeviceFor(n); }
@@ -33,6 +34,8 @@ class SerialLine : public PortComponent {
     // Throws the port's pending error, if any, as a failure of the member.
     void ThrowOnError();
     void RequireOpen() const;
+    // Moves what the OS has queued into Qt's buffer, up to max bytes in all.
+    void PullQueued(int max);
 
   private:
     ComPortNames names_;

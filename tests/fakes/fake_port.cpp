@@ -45,13 +45,26 @@ int FakePort::Close() {
     return close_result;
 }
 
+void FakePort::Arrive(Clock::Duration after, const std::string& bytes) {
+    arrivals_.emplace(clock_->Now() + after, bytes);
+}
+
+void FakePort::DeliverDue() {
+    while (clock_ != nullptr && !arrivals_.empty() && arrivals_.begin()->first <= clock_->Now()) {
+        input += arrivals_.begin()->second;
+        arrivals_.erase(arrivals_.begin());
+    }
+}
+
 int FakePort::InputCount() {
     Enter("InputCount");
+    DeliverDue();
     return static_cast<int>(input.size());
 }
 
 std::string FakePort::Read(int max) {
     Enter("Read");
+    DeliverDue();
     const std::size_t n = std::min(input.size(), static_cast<std::size_t>(std::max(max, 0)));
     std::string taken = input.substr(0, n);
     input.erase(0, n);
@@ -61,9 +74,25 @@ std::string FakePort::Read(int max) {
 void FakePort::Write(const std::string& bytes) {
     Enter("Write");
     written += bytes;
+    if (on_write) {
+        on_write(bytes);
+    }
 }
 
 void FakePort::DiscardInput() {
     Enter("DiscardInput");
+    DeliverDue();
     input.clear();
+}
+
+bool FakePort::WaitForInput(int ms) {
+    Enter("WaitForInput");
+    const Clock::Duration limit = clock_->Now() + std::chrono::milliseconds(ms);
+    if (!arrivals_.empty() && arrivals_.begin()->first <= limit) {
+        clock_->AdvanceTo(arrivals_.begin()->first);
+        DeliverDue();
+        return true;
+    }
+    clock_->AdvanceTo(limit);
+    return false;
 }

@@ -1,16 +1,20 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "fake_clock.h"
 #include "port_component.h"
 #include "port_failure.h"
 
 // An in-memory port component. Each call is logged by member name; any member
 // can be made to fail; Open and Close return scripted values; received bytes
-// are whatever the test puts into `input`.
+// are whatever the test puts into `input`, or arrive at scripted moments of a
+// virtual clock. WaitForInput moves that clock to the next arrival or by the
+// full wait, as a real line blocks.
 class FakePort : public PortComponent {
   public:
     void PortNumber(int n) override;
@@ -22,11 +26,18 @@ class FakePort : public PortComponent {
     std::string Read(int max) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
+    bool WaitForInput(int ms) override;
 
     // Makes the named member throw PortFailure(number, text) from now on.
     void Fail(const std::string& member, int number = 1, const std::string& text = "failed");
     void Heal(const std::string& member) { failures_.erase(member); }
     int Count(const std::string& member) const;
+
+    // Makes bytes arrive `after` from the clock's present moment.
+    void Arrive(Clock::Duration after, const std::string& bytes);
+    void UseClock(FakeClock* clock) { clock_ = clock; }
+    // Called with each written request, e.g. to script a reply.
+    std::function<void(const std::string&)> on_write;
 
     int open_result = 1;
     // When not empty, Open returns the value for the line set, 0 for others.
@@ -42,6 +53,10 @@ class FakePort : public PortComponent {
     void Enter(const std::string& member);
 
   private:
+    void DeliverDue();
+
     int number_ = 0;
+    FakeClock* clock_ = nullptr;
+    std::multimap<Clock::Duration, std::string> arrivals_;
     std::map<std::string, PortFailure> failures_;
 };

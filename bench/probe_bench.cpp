@@ -1,0 +1,115 @@
+// Probes against the simulator on a pseudo-terminal through the real line.
+// Prints, for the blocking wait and for a spinning wait side by side:
+//   - the time from the reply's last byte to the probe's verdict (median, p99)
+//   - the CPU time the scanning thread uses per second of waiting with no reply
+//   - how far a wait with no reply overshoots its time limit (median, max)
+#include <time.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "instrument.h"
+#include "probes.h"
+#include "serial_line.h"
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+constexpr int kFinds = 500;
+constexpr int kSilentProbes = 40;
+constexpr int kT = 50;
+
+// The line as a wait that never blocks sees it: every wait returns at once,
+// so the reply wait polls the count in a tight loop.
+class SpinningLine : public SerialLine {
+  public:
+    using SerialLine::SerialLine;
+    bool WaitForInput(int) override { return false; }
+};
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct Figures {
+    double median_us = 0;
+    double p99_us = 0;
+    double cpu_share = 0;
+    double overshoot_median_us = 0;
+    double overshoot_max_us = 0;
+};
+
+template <typename Line>
+Figures Measure() {
+    Instrument instrument({.protocol = Protocol::LyraBus, .baud = 115200, .station = 9});
+    Line line(ComPortNames::FromDevices({instrument.Device()}));
+    line.PortNumber(1);
+    line.BaudRate(115200);
+    line.Open();
+    SteadyClock clock;
+    ReplyWait wait(line, clock);
+    Probes probes(line, wait);
+
+    std::vector<double> latencies;
+    for (int i = 0; i < kFinds; ++i) {
+        const bool found = probes.ProbeLyraBus(9, kT);
+        const Steady::time_point verdict = Steady::now();
+        if (found) {
+            latencies.push_back(
+                std::chrono::duration<double, std::micro>(verdict - instrument.LastAnswerAt())
+                    .count());
+        }
+        line.DiscardInput();
+    }
+    std::sort(latencies.begin(), latencies.end());
+
+    const double cpu_before = ThreadCpuSeconds();
+    const Steady::time_point wall_before = Steady::now();
+    std::vector<double> overshoots;
+    for (int i = 0; i < kSilentProbes; ++i) {
+        const Steady::time_point start = Steady::now();
+        probes.ProbeLyraBus(10, kT);
+        const std::chrono::duration<double, std::micro> spent = Steady::now() - start;
+        overshoots.push_back(spent.count() - kT * 1000.0);
+        line.DiscardInput();
+    }
+    std::sort(overshoots.begin(), overshoots.end());
+    const double wall = std::chrono::duration<double>(Steady::now() - wall_before).count();
+
+    Figures f;
+    if (!latencies.empty()) {
+        f.median_us = latencies[latencies.size() / 2];
+        f.p99_us = latencies[latencies.size() * 99 / 100];
+    }
+    f.cpu_share = (ThreadCpuSeconds() - cpu_before) / wall;
+    f.overshoot_median_us = overshoots[overshoots.size() / 2];
+    f.overshoot_max_us = overshoots.back();
+    std::printf("  (%zu of %d probes found)\n", latencies.size(), kFinds);
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    std::printf("LyraBus probes at 115200 baud on a pty, T = %d ms\n", kT);
+    const Figures blocking = Measure<SerialLine>();
+    const Figures spinning = Measure<SpinningLine>();
+    std::printf("%-44s %12s %12s\n", "", "blocking", "spinning");
+    std::printf("%-44s %9.1f us %9.1f us\n", "last reply byte -> verdict, median",
+                blocking.median_us, spinning.median_us);
+    std::printf("%-44s %9.1f us %9.1f us\n", "last reply byte -> verdict, p99", blocking.p99_us,
+                spinning.p99_us);
+    std::printf("%-44s %10.2f %% %10.2f %%\n", "CPU of one core while waiting, no reply",
+                blocking.cpu_share * 100, spinning.cpu_share * 100);
+    std::printf("%-44s %9.1f us %9.1f us\n", "silent wait past its limit, median",
+                blocking.overshoot_median_us, spinning.overshoot_median_us);
+    std::printf("%-44s %9.1f us %9.1f us\n", "silent wait past its limit, max",
+                blocking.overshoot_max_us, spinning.overshoot_max_us);
+    return 0;
+}

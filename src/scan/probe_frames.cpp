@@ -1,0 +1,44 @@
+#include "probe_frames.h"
+
+#include "checksums.h"
+
+namespace {
+
+char Byte(int value) {
+    return static_cast<char>(value & 0xFF);
+}
+
+}  // namespace
+
+std::string AsciiRequest(int station) {
+    const std::string digits = "000" + std::to_string(station);
+    return "!" + digits.substr(digits.size() - 3) + ":XXY?\r";
+}
+
+std::string AsciiReplyStart() {
+    return "?\r";
+}
+
+std::string ModbusRequest(int station) {
+    std::string frame{Byte(station), 0x03, 0x00, 0x3C, 0x00, 0x02};
+    const std::uint16_t crc = Crc16(frame);
+    frame += LowByte(crc);
+    frame += HighByte(crc);
+    return frame;
+}
+
+std::string ModbusReplyStart(int station) {
+    return {Byte(station), 0x03, 0x04, 0x40, 0x00};
+}
+
+std::string LyraBusRequest(int station) {
+    const std::string body{Byte(station), Byte(0x8A)};
+    return Byte(0xFE) + body + NibbleChecksum(body);
+}
+
+bool LyraBusReplyMatches(int station, const std::string& reply) {
+    if (reply.size() != static_cast<std::size_t>(kLyraBusReplyLength)) {
+        return false;
+    }
+    return reply[0] == Byte(station) && reply.substr(9, 2) == NibbleChecksum(reply.substr(0, 9));
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "port_component.h"
+#include "reply_wait.h"
+
+// The three probes: each sends its request with one Write and at once waits
+// for and judges the reply. A failed Write is passed over (the wait then finds
+// nothing); a failure inside the wait makes the probe false. No probe discards
+// input: after a miss the scan does that.
+class Probes {
+  public:
+    // The Modbus probe waits this much longer than the base time limit.
+    static constexpr int kModbusExtraMs = 20;
+
+    Probes(PortComponent& Prt, ReplyWait& wait) : Prt_(Prt), wait_(wait) {}
+
+    bool ProbeAscii(int station, int T);
+    bool ProbeModbus(int station, int T);
+    bool ProbeLyraBus(int station, int T);
+
+  private:
+    void Send(const std::string& request);
+
+    PortComponent& Prt_;
+    ReplyWait& wait_;
+};

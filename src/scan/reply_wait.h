@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "clock.h"
+#include "port_component.h"
+
+// The timed waits for a reply after a probe's request. Each polls the line's
+// count of waiting bytes until enough are in or the time limit is up, then
+// takes the reply with exactly one Read(999). Between count checks it blocks
+// on the line for new input (at most for the time left) instead of spinning,
+// so a reply is judged the moment its last awaited byte is in and a wait with
+// no reply lasts its full limit without burning a core.
+class ReplyWait {
+  public:
+    static constexpr int kReadSize = 999;
+
+    ReplyWait(PortComponent& Prt, Clock& clock) : Prt_(Prt), clock_(clock) {}
+
+    // True when the reply begins with Data, letter case folded. Reports no
+    // failure: a failing line counts as "not enough yet" and the wait ends at
+    // its limit; a failed read counts as an empty reply.
+    bool LookFor(const std::string& Data, int Timeout);
+    // Exactly Length reply bytes, or empty when fewer came in time. Failures
+    // of the line pass to the caller.
+    std::string WaitFor(int Length, int Timeout);
+
+  private:
+    // Returns when `want` bytes are waiting or the deadline has passed. With
+    // passFailures false a failing line sleeps out the time left instead.
+    void Await(int want, Clock::Duration deadline, bool passFailures);
+    void BlockUntilInputOr(Clock::Duration deadline, Clock::Duration now, bool passFailures);
+
+    PortComponent& Prt_;
+    Clock& clock_;
+};
+
+// Folds A..Z onto a..z. Bytes 0x80..0xFF are left as they are: their meaning
+// as letters depends on a code page, and replies are binary there.
+std::string FoldCase(std::string bytes);

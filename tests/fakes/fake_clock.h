@@ -1,0 +1,27 @@
+#pragma once
+
+#include "clock.h"
+
+// Virtual time: Now() stands still until someone sleeps or the fake port
+// blocks; both advance it exactly.
+class FakeClock : public Clock {
+  public:
+    Duration Now() override { return now_; }
+    void SleepFor(Duration d) override {
+        ++sleeps;
+        if (d > Duration::zero()) {
+            now_ += d;
+        }
+    }
+    void Advance(Duration d) { now_ += d; }
+    void AdvanceTo(Duration t) {
+        if (t > now_) {
+            now_ = t;
+        }
+    }
+
+    int sleeps = 0;
+
+  private:
+    Duration now_{std::chrono::hours(1)};
+};

@@ -1,0 +1,116 @@
+#include "instrument.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "line_rate.h"
+
+Instrument::Instrument(InstrumentConfig config) : config_(config) {
+    if (::pipe(wake_) == -1) {
+        throw std::runtime_error("pipe");
+    }
+    thread_ = std::thread([this] { Run(); });
+}
+
+Instrument::~Instrument() {
+    Stop();
+    ::close(wake_[0]);
+    ::close(wake_[1]);
+}
+
+void Instrument::Stop() {
+    if (thread_.joinable()) {
+        const char stop = 's';
+        [[maybe_unused]] const ssize_t n = ::write(wake_[1], &stop, 1);
+        thread_.join();
+    }
+}
+
+void Instrument::Vanish() {
+    Stop();
+    line_.Vanish();
+}
+
+void Instrument::Run() {
+    char buffer[4096];
+    for (;;) {
+        pollfd fds[2] = {{line_.MasterFd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        const int ready = ::poll(fds, 2, config_.babble ? 1 : -1);
+        if (ready == -1 || (fds[1].revents & POLLIN) != 0 || (fds[0].revents & POLLNVAL) != 0) {
+            return;
+        }
+        if (config_.babble) {
+            line_.Send(Garbage(&config_.seed));
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            const ssize_t n = ::read(line_.MasterFd(), buffer, sizeof buffer);
+            if (n > 0) {
+                Take(std::string(buffer, static_cast<std::size_t>(n)));
+            }
+        }
+    }
+}
+
+void Instrument::Take(const std::string& bytes) {
+    pending_ += bytes;
+    for (;;) {
+        const Parsed parsed = ParseRequest(config_.protocol, pending_);
+        if (parsed.kind == Parsed::NeedMore) {
+            return;
+        }
+        if (parsed.kind == Parsed::Request) {
+            Handle(pending_.substr(0, parsed.length), parsed.station);
+        }
+        pending_.erase(0, parsed.length);
+    }
+}
+
+void Instrument::Handle(const std::string& request, int station) {
+    ++requests_;
+    LineRates rates;
+    ReadLineRates(line_.MasterFd(), &rates);
+    Log(request, rates.output);
+    if (rates.output != config_.baud) {
+        if (config_.noise) {
+            line_.Send(Garbage(&config_.seed));
+        }
+        return;
+    }
+    if (station == config_.station) {
+        Answer(ReplyFor(config_.protocol, station));
+    }
+}
+
+void Instrument::Answer(const std::string& whole) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(config_.delay_ms));
+    std::string reply = whole;
+    if (config_.partial >= 0 && static_cast<std::size_t>(config_.partial) < reply.size()) {
+        reply.resize(static_cast<std::size_t>(config_.partial));
+    }
+    const std::size_t pieces = static_cast<std::size_t>(std::max(config_.pieces, 1));
+    const std::size_t size = (reply.size() + pieces - 1) / pieces;
+    for (std::size_t at = 0; at < reply.size(); at += size) {
+        if (at > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(config_.gap_ms));
+        }
+        line_.Send(reply.substr(at, size));
+    }
+    last_answer_ = std::chrono::steady_clock::now().time_since_epoch().count();
+    ++answers_;
+}
+
+void Instrument::Log(const std::string& request, int rate) {
+    if (config_.log == nullptr) {
+        return;
+    }
+    const std::chrono::duration<double, std::milli> t = std::chrono::steady_clock::now() - started_;
+    std::fprintf(config_.log, "%10.3f ms  %6d baud ", t.count(), rate);
+    for (char c : request) {
+        std::fprintf(config_.log, " %02X", static_cast<unsigned char>(c));
+    }
+    std::fprintf(config_.log, "\n");
+    std::fflush(config_.log);
+}

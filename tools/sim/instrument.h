@@ -1,0 +1,66 @@
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "instrument_protocol.h"
+#include "pty_line.h"
+
+struct InstrumentConfig {
+    Protocol protocol = Protocol::Ascii;
+    int baud = 9600;
+    int station = 1;
+    int delay_ms = 2;          // from the request's last byte to the reply
+    bool noise = false;        // at other rates, answer requests with garbage
+    int partial = -1;          // send only this many reply bytes (-1: all)
+    int pieces = 1;            // send the reply in this many pieces...
+    int gap_ms = 0;            // ...with this gap between them
+    bool babble = false;       // send garbage all the time
+    std::FILE* log = nullptr;  // one line per request seen
+    unsigned seed = 1;
+};
+
+// One simulated instrument on its own pseudo-terminal. A thread reads the
+// requests the program writes and answers only well-formed requests addressed
+// to its station while the line is set to its baud rate. Stopped and joined
+// on destruction.
+class Instrument {
+  public:
+    explicit Instrument(InstrumentConfig config);
+    ~Instrument();
+    Instrument(const Instrument&) = delete;
+    Instrument& operator=(const Instrument&) = delete;
+
+    const std::string& Device() const { return line_.SlavePath(); }
+    void LinkAt(const std::string& path) { line_.LinkAt(path); }
+    // Requests of its protocol seen (any station, any rate), and answers given.
+    int Requests() const { return requests_; }
+    int Answers() const { return answers_; }
+    // When the last byte of the latest answer was handed to the line.
+    std::chrono::steady_clock::time_point LastAnswerAt() const {
+        return std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(last_answer_.load()));
+    }
+    // The instrument is unplugged: its line disappears.
+    void Vanish();
+
+  private:
+    void Run();
+    void Take(const std::string& bytes);
+    void Handle(const std::string& request, int station);
+    void Answer(const std::string& reply);
+    void Log(const std::string& request, int rate);
+    void Stop();
+
+    InstrumentConfig config_;
+    PtyLine line_;
+    std::string pending_;
+    std::atomic<int> requests_{0};
+    std::atomic<int> answers_{0};
+    std::atomic<std::chrono::steady_clock::rep> last_answer_{0};
+    int wake_[2] = {-1, -1};
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::thread thread_;
+};

@@ -1,0 +1,117 @@
+#include "instrument_protocol.h"
+
+#include <cctype>
+
+#include "checksums.h"
+
+namespace {
+
+char Byte(int value) {
+    return static_cast<char>(value & 0xFF);
+}
+
+Parsed ParseAscii(const std::string& b) {
+    if (b[0] != '!') {
+        return {Parsed::Junk, 1, 0};
+    }
+    if (b.size() < 10) {
+        return {};
+    }
+    for (std::size_t i = 1; i <= 3; ++i) {
+        if (std::isdigit(static_cast<unsigned char>(b[i])) == 0) {
+            return {Parsed::Junk, 1, 0};
+        }
+    }
+    if (b.compare(4, 6, ":XXY?\r") != 0) {
+        return {Parsed::Junk, 1, 0};
+    }
+    return {Parsed::Request, 10, std::stoi(b.substr(1, 3))};
+}
+
+Parsed ParseModbus(const std::string& b) {
+    if (b.size() < 8) {
+        return {};
+    }
+    const std::string body = b.substr(0, 6);
+    const std::uint16_t crc = Crc16(body);
+    const bool valid = body.substr(1) == std::string{0x03, 0x00, 0x3C, 0x00, 0x02} &&
+                       b[6] == LowByte(crc) && b[7] == HighByte(crc);
+    if (!valid) {
+        return {Parsed::Junk, 1, 0};
+    }
+    return {Parsed::Request, 8, static_cast<unsigned char>(b[0])};
+}
+
+Parsed ParseLyraBus(const std::string& b) {
+    if (b[0] != Byte(0xFE)) {
+        return {Parsed::Junk, 1, 0};
+    }
+    if (b.size() < 5) {
+        return {};
+    }
+    const std::string body = b.substr(1, 2);
+    if (body[1] != Byte(0x8A) || b.substr(3, 2) != NibbleChecksum(body)) {
+        return {Parsed::Junk, 1, 0};
+    }
+    return {Parsed::Request, 5, static_cast<unsigned char>(body[0])};
+}
+
+}  // namespace
+
+std::optional<Protocol> ProtocolNamed(const std::string& name) {
+    if (name == "ascii") {
+        return Protocol::Ascii;
+    }
+    if (name == "modbus") {
+        return Protocol::Modbus;
+    }
+    if (name == "lyrabus") {
+        return Protocol::LyraBus;
+    }
+    return std::nullopt;
+}
+
+Parsed ParseRequest(Protocol protocol, const std::string& buffer) {
+    if (buffer.empty()) {
+        return {};
+    }
+    switch (protocol) {
+        case Protocol::Ascii:
+            return ParseAscii(buffer);
+        case Protocol::Modbus:
+            return ParseModbus(buffer);
+        case Protocol::LyraBus:
+            return ParseLyraBus(buffer);
+    }
+    return {};
+}
+
+std::string ReplyFor(Protocol protocol, int station) {
+    switch (protocol) {
+        case Protocol::Ascii:
+            return "?\r";
+        case Protocol::Modbus: {
+            // Registers 60 and 61: 0x4000, 0x0000.
+            std::string reply{Byte(station), 0x03, 0x04, 0x40, 0x00, 0x00, 0x00};
+            const std::uint16_t crc = Crc16(reply);
+            return reply + LowByte(crc) + HighByte(crc);
+        }
+        case Protocol::LyraBus: {
+            std::string reply{Byte(station), 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, Byte(0x80)};
+            return reply + NibbleChecksum(reply);
+        }
+    }
+    return {};
+}
+
+std::string Garbage(unsigned* seed) {
+    static const char kValues[] = {Byte(0x80), Byte(0xE0), Byte(0xF8), Byte(0xFE), Byte(0xFF)};
+    *seed = *seed * 1103515245U + 12345U;
+    const unsigned count = 1 + (*seed >> 16) % 4;
+    std::string out;
+    for (unsigned i = 0; i < count; ++i) {
+        *seed = *seed * 1103515245U + 12345U;
+        out += kValues[(*seed >> 16) % sizeof kValues];
+    }
+    return out;
+}

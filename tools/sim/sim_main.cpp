@@ -1,0 +1,122 @@
+// probelyn-sim: one simulated instrument on a pseudo-terminal, for trying the
+// program without hardware. Runs until interrupted.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "instrument.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: probelyn-sim --protocol ascii|modbus|lyrabus --baud RATE --station N\n"
+    "                    [--link PATH] [--delay MS] [--noise] [--partial N]\n"
+    "                    [--pieces N --gap MS] [--babble] [--log FILE|-]\n"
+    "\n"
+    "  --link PATH   put a symlink to the instrument's line at PATH\n"
+    "                (e.g. /dev/ttyUSB0, so that the program lists it)\n"
+    "  --delay MS    reply this long after the request (default 2; a delay\n"
+    "                beyond the scan's window makes a late reply)\n"
+    "  --noise       at other rates, answer requests with garbage bytes\n"
+    "  --partial N   send only the first N bytes of each reply\n"
+    "  --pieces N    send each reply in N pieces, --gap MS apart\n"
+    "  --babble      send garbage bytes all the time\n"
+    "  --log FILE    log each request seen (time, rate, bytes); - for stdout\n";
+
+[[noreturn]] void Usage(const char* problem) {
+    std::fprintf(stderr, "probelyn-sim: %s\n%s", problem, kUsage);
+    std::exit(2);
+}
+
+int Number(const char* text) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 0 || value > 10000000) {
+        Usage("not a number");
+    }
+    return static_cast<int>(value);
+}
+
+struct Options {
+    InstrumentConfig config;
+    std::string link;
+    bool has_protocol = false;
+};
+
+Options Parse(int argc, char* argv[]) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                Usage("missing value");
+            }
+            return argv[++i];
+        };
+        if (arg == "--protocol") {
+            const std::optional<Protocol> p = ProtocolNamed(value());
+            if (!p) {
+                Usage("unknown protocol");
+            }
+            o.config.protocol = *p;
+            o.has_protocol = true;
+        } else if (arg == "--baud") {
+            o.config.baud = Number(value());
+        } else if (arg == "--station") {
+            o.config.station = Number(value());
+        } else if (arg == "--link") {
+            o.link = value();
+        } else if (arg == "--delay") {
+            o.config.delay_ms = Number(value());
+        } else if (arg == "--noise") {
+            o.config.noise = true;
+        } else if (arg == "--partial") {
+            o.config.partial = Number(value());
+        } else if (arg == "--pieces") {
+            o.config.pieces = Number(value());
+        } else if (arg == "--gap") {
+            o.config.gap_ms = Number(value());
+        } else if (arg == "--babble") {
+            o.config.babble = true;
+        } else if (arg == "--log") {
+            const std::string file = value();
+            o.config.log = file == "-" ? stdout : std::fopen(file.c_str(), "w");
+            if (o.config.log == nullptr) {
+                Usage("cannot write the log file");
+            }
+        } else {
+            Usage(("unknown option " + arg).c_str());
+        }
+    }
+    if (!o.has_protocol) {
+        Usage("--protocol is required");
+    }
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const Options options = Parse(argc, argv);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);  // the instrument thread inherits this
+
+    Instrument instrument(options.config);
+    if (!options.link.empty()) {
+        instrument.LinkAt(options.link);
+    }
+    std::printf("Instrument on %s%s%s\n", instrument.Device().c_str(),
+                options.link.empty() ? "" : " linked at ", options.link.c_str());
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stop, &signal);
+    if (options.config.log != nullptr && options.config.log != stdout) {
+        std::fclose(options.config.log);
+    }
+    return 0;
+}
