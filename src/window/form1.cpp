@@ -18,9 +18,7 @@ void Form1::SetBar(int Current, int Max) {
 }
 
 void Form1::DoFound(const QString& Txt) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Device Found"), Txt, QMessageBox::Ok,
-                    this);
-    box.exec();
+    ShowBox(QMessageBox::Information, QStringLiteral("Device Found"), Txt);
     SetStatus(QStringLiteral("Device Found: ") + Txt);
 }
 

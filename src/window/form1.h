@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
 #include <memory>
 
 #include "baud_rates.h"
+#include "clock.h"
 #include "com_port_names.h"
 #include "port_access.h"
 #include "port_component.h"
+#include "port_failure.h"
+#include "scan_run.h"
 #include "window_drag.h"
 
 class CellBar;
@@ -26,8 +30,9 @@ class Form1 : public QWidget {
     // The window with the real serial line, numbered as the platform does.
     Form1();
     // The window driving the given port component; names give the device
-    // shown for each listed line.
-    Form1(std::unique_ptr<PortComponent> port, ComPortNames names);
+    // shown for each listed line; waits are measured on clock (the steady
+    // clock when none is given).
+    Form1(std::unique_ptr<PortComponent> port, ComPortNames names, Clock* clock = nullptr);
     ~Form1() override;
 
     // Start-up: fills the baud table, shows the window and lists the serial
@@ -40,8 +45,14 @@ class Form1 : public QWidget {
     void SetBar(int Current, int Max);
     // Modal "Device Found" report, then the found status.
     void DoFound(const QString& Txt);
+    // The text of the Go/Stop button; exactly "Go" means no run is under way.
+    QString Caption() const;
+
+    // The scan this window runs; exposed for measuring it.
+    ScanRun& Scan() { return *run_; }
 
   protected:
+    void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -64,9 +75,19 @@ class Form1 : public QWidget {
     ComPortNames names_;
     PortAccess access_;
     BaudTable BaudRates{};
+    bool CancelRequested = false;
+    bool CloseRequested = false;
 
   private:
     class Discovery;
+    class RunHost;
+
+    void ConnectRun(Clock& clock);
+    void GoButton_Click();
+    // After a failure of the line outside the scan loop: says so, releases the
+    // line and returns the window to idle.
+    void RecoverFrom(const PortFailure& failure);
+    void ShowBox(QMessageBox::Icon icon, const QString& title, const QString& text);
 
     void BuildStrip();
     void BuildWorkingBand();
@@ -75,4 +96,8 @@ class Form1 : public QWidget {
     void DragNow(QMouseEvent* event);
 
     WindowDrag drag_;
+    SteadyClock steady_;
+    bool closed_ = false;  // once closed, the rest of a run shows nothing
+    std::unique_ptr<RunHost> host_;
+    std::unique_ptr<ScanRun> run_;
 };

@@ -10,6 +10,7 @@
 #include "artwork.h"
 #include "cell_bar.h"
 #include "form1.h"
+#include "form1_run_host.h"
 #include "logo_link.h"
 #include "serial_line.h"
 
@@ -49,7 +50,7 @@ QFont DialogFont(int pixels) {
 
 Form1::Form1() : Form1(nullptr, ComPortNames::System()) {}
 
-Form1::Form1(std::unique_ptr<PortComponent> port, ComPortNames names)
+Form1::Form1(std::unique_ptr<PortComponent> port, ComPortNames names, Clock* clock)
     : Prt(port ? std::move(port) : std::make_unique<SerialLine>(names)),
       names_(std::move(names)),
       access_(*Prt) {
@@ -59,9 +60,8 @@ Form1::Form1(std::unique_ptr<PortComponent> port, ComPortNames names)
     BuildWorkingBand();
     BuildStatusFrame();
     SetUpWindow();
+    ConnectRun(clock != nullptr ? *clock : steady_);
 }
-
-Form1::~Form1() = default;
 
 void Form1::BuildStrip() {
     Picture1 = Place<QWidget>(this, "Picture1", Twips(-60, -60, 7755, 915));

@@ -30,6 +30,10 @@ void FakePort::BaudRate(int r) {
 
 int FakePort::Open() {
     Enter("Open");
+    const auto refused = open_fails_at_rate.find(rate);
+    if (refused != open_fails_at_rate.end()) {
+        throw PortFailure(16, refused->second);
+    }
     int result = open_result;
     if (!open_by_line.empty()) {
         const auto found = open_by_line.find(number_);

@@ -42,6 +42,8 @@ class FakePort : public PortComponent {
     int open_result = 1;
     // When not empty, Open returns the value for the line set, 0 for others.
     std::map<int, int> open_by_line;
+    // Open fails with this text while the rate set is one of these.
+    std::map<int, std::string> open_fails_at_rate;
     int close_result = 0;
     int rate = 0;
     bool is_open = false;

@@ -15,10 +15,15 @@ void MessageBoxAnswerer::Poll() {
         return;
     }
     seen_.push_back({box->windowTitle(), box->text(), box->icon()});
-    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    QAbstractButton* button = nullptr;
     if (!answers_.empty()) {
-        answer = answers_.front();
+        button = box->button(answers_.front());
         answers_.pop_front();
     }
-    box->button(answer)->click();
+    for (auto fallback : {QMessageBox::Ok, QMessageBox::No}) {
+        if (button == nullptr) {
+            button = box->button(fallback);
+        }
+    }
+    button->click();
 }

@@ -8,8 +8,8 @@
 #include <vector>
 
 // Answers modal message boxes from the test: each box that comes up is
-// recorded and dismissed with the next answer in the queue (OK when the queue
-// is empty), so no test ever waits on a box.
+// recorded and dismissed with the next answer in the queue (OK, or No for a
+// question, when the queue is empty), so no test ever waits on a box.
 class MessageBoxAnswerer : public QObject {
     Q_OBJECT
   public:

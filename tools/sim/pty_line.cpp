@@ -38,9 +38,6 @@ PtyLine::PtyLine() {
 }
 
 PtyLine::~PtyLine() {
-    if (!link_.empty()) {
-        ::unlink(link_.c_str());
-    }
     Vanish();
 }
 
@@ -110,6 +107,10 @@ std::string PtyLine::ReceiveExactly(std::size_t n, int timeout_ms) {
 }
 
 void PtyLine::Vanish() {
+    if (!link_.empty()) {
+        ::unlink(link_.c_str());
+        link_.clear();
+    }
     if (master_ != -1) {
         ::close(master_);
         master_ = -1;

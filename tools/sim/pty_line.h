@@ -31,7 +31,7 @@ class PtyLine {
     // Reads exactly n bytes or until timeout_ms has passed.
     std::string ReceiveExactly(std::size_t n, int timeout_ms);
 
-    // Makes the line vanish, as a pulled USB adapter does.
+    // Makes the line vanish, device link and all, as a pulled USB adapter does.
     void Vanish();
 
   private:

@@ -1,0 +1,177 @@
+// Go/Stop and closing on the real window while a scan runs against the
+// in-memory port in virtual time. User actions are posted so that the window
+// handles them at the scan's next event-pump turn, as it would a real press.
+#include <gtest/gtest.h>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "fake_port.h"
+#include "message_box_answerer.h"
+#include "test_form.h"
+
+namespace {
+
+class RunControlTest : public testing::Test {
+  protected:
+    RunControlTest() {
+        auto port = std::make_unique<FakePort>();
+        port_ = port.get();
+        port_->UseClock(&clock_);
+        port_->open_by_line = {{1, 1}};
+        port_->on_write = [this](const std::string&) {
+            ++writes_;
+            if (writes_ == act_at_) {
+                QTimer::singleShot(0, form_.get(), act_);
+            }
+        };
+        form_ = std::make_unique<TestForm>(std::move(port),
+                                           ComPortNames::FromDevices({"/dev/ttyFAKE0"}), &clock_);
+        EXPECT_TRUE(form_->Load());
+        form_->Protocols()->setCurrentIndex(1);
+    }
+
+    // Runs `action` at the event-pump turn after the n-th request.
+    void AtRequest(int n, std::function<void()> action) {
+        act_at_ = n;
+        act_ = std::move(action);
+    }
+    void ExpectIdleAfterStop() {
+        EXPECT_EQ(form_->Go()->text(), "Go");
+        EXPECT_TRUE(form_->Ports()->isEnabled());
+        EXPECT_TRUE(form_->Protocols()->isEnabled());
+        EXPECT_EQ(form_->BarCells(), 0);
+        EXPECT_FALSE(form_->CancelRequested);
+    }
+
+    // A close request during the run, then `second` in the same turn: the
+    // window closes at once, and the run still stops at its next check.
+    void ClosingThen(const std::function<void()>& second) {
+        MessageBoxAnswerer answerer;
+        AtRequest(3, [this, second] {
+            form_->close();
+            EXPECT_TRUE(form_->isVisible());
+            second();
+            EXPECT_FALSE(form_->isVisible());
+        });
+        form_->Go()->click();
+        EXPECT_EQ(writes_, 3);
+        EXPECT_FALSE(form_->isVisible());
+        EXPECT_TRUE(answerer.Boxes().empty());
+    }
+
+    FakeClock clock_;
+    FakePort* port_ = nullptr;
+    std::unique_ptr<TestForm> form_;
+    int writes_ = 0;
+    int act_at_ = -1;
+    std::function<void()> act_;
+};
+
+TEST_F(RunControlTest, StopEndsTheRunBeforeTheNextStation) {
+    MessageBoxAnswerer answerer;
+    AtRequest(5, [this] {
+        form_->Go()->click();
+        EXPECT_EQ(form_->Go()->text(), "Go");
+        EXPECT_EQ(form_->StatusText(), "Cancelled by user");
+        EXPECT_TRUE(form_->Protocols()->isEnabled());
+        EXPECT_FALSE(form_->Ports()->isEnabled());  // until the run has ended
+    });
+    form_->Go()->click();
+    EXPECT_EQ(writes_, 5);
+    ExpectIdleAfterStop();
+    EXPECT_EQ(form_->StatusText(), "Cancelled by user");
+    EXPECT_EQ(form_->Handle(), 0);
+    EXPECT_TRUE(answerer.Boxes().empty());
+}
+
+TEST_F(RunControlTest, CloseRequestStopsTheRunThenClosesTheWindow) {
+    MessageBoxAnswerer answerer;
+    AtRequest(5, [this] {
+        EXPECT_FALSE(form_->close());
+        EXPECT_TRUE(form_->isVisible());
+        EXPECT_EQ(form_->Go()->text(), "Stop");
+        EXPECT_TRUE(form_->CancelRequested && form_->CloseRequested);
+    });
+    form_->Go()->click();
+    EXPECT_EQ(writes_, 5);
+    EXPECT_FALSE(form_->isVisible());
+    EXPECT_EQ(form_->Handle(), 0);
+    EXPECT_TRUE(answerer.Boxes().empty());
+}
+
+TEST_F(RunControlTest, SecondCloseRequestClosesAtOnce) {
+    ClosingThen([this] { form_->close(); });
+}
+
+TEST_F(RunControlTest, PressWhileClosingClosesAtOnce) {
+    ClosingThen([this] { form_->Go()->click(); });
+}
+
+TEST_F(RunControlTest, StopThenCloseClosesAtOnce) {
+    MessageBoxAnswerer answerer;
+    AtRequest(3, [this] {
+        form_->Go()->click();
+        EXPECT_TRUE(form_->close());
+        EXPECT_FALSE(form_->isVisible());
+    });
+    form_->Go()->click();
+    EXPECT_EQ(writes_, 3);
+    EXPECT_FALSE(form_->CloseRequested);
+    EXPECT_TRUE(answerer.Boxes().empty());
+}
+
+TEST_F(RunControlTest, NoBoxAppearsOnceTheWindowHasGone) {
+    port_->open_fails_at_rate = {{230400, "No such file or directory"}};
+    MessageBoxAnswerer answerer;
+    AtRequest(255, [this] {  // the last station of the first rate
+        form_->close();
+        form_->close();
+    });
+    form_->Go()->click();
+    EXPECT_FALSE(form_->isVisible());
+    EXPECT_TRUE(answerer.Boxes().empty());
+}
+
+TEST_F(RunControlTest, CaptionOtherThanExactlyGoMeansARunIsUnderWay) {
+    form_->Go()->setText("go");
+    EXPECT_FALSE(form_->close());
+    EXPECT_TRUE(form_->isVisible());
+    form_->CancelRequested = form_->CloseRequested = false;
+
+    form_->Go()->setText("go");
+    form_->Go()->click();
+    EXPECT_EQ(form_->Go()->text(), "Go");
+    EXPECT_TRUE(form_->CancelRequested);
+    EXPECT_EQ(form_->StatusText(), "Cancelled by user");
+    EXPECT_EQ(writes_, 0);
+}
+
+TEST_F(RunControlTest, IdleCloseClosesAtOnce) {
+    EXPECT_TRUE(form_->close());
+    EXPECT_FALSE(form_->isVisible());
+    EXPECT_EQ(port_->Count("Close"), 0);  // the line is left to the component
+}
+
+TEST_F(RunControlTest, LineFailingToCloseIsReportedAndTheWindowReturnsToIdle) {
+    MessageBoxAnswerer answerer;
+    AtRequest(4, [this] {
+        port_->Fail("Close", 5, "Input/output error");
+        form_->Go()->click();
+    });
+    form_->Go()->click();
+    ASSERT_EQ(answerer.Boxes().size(), 1U);
+    EXPECT_EQ(answerer.Boxes()[0].title, "Port Error");
+    EXPECT_EQ(answerer.Boxes()[0].text, "Input/output error");
+    EXPECT_EQ(answerer.Boxes()[0].icon, QMessageBox::Warning);
+    ExpectIdleAfterStop();
+    EXPECT_TRUE(form_->isVisible());
+
+    port_->Heal("Close");
+    AtRequest(writes_ + 2, [this] { form_->Go()->click(); });
+    form_->Go()->click();  // usable again
+    ExpectIdleAfterStop();
+}
+
+}  // namespace
