@@ -1,17 +1,22 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QSerialPort>
+#include <utility>
+
+// The operating system's handle of an open line: a file descriptor on Linux,
+// a HANDLE on Windows.
+using LineHandle = decltype(std::declval<QSerialPort&>().handle());
 
 // The few things the serial line needs from the operating system beyond what
 // Qt SerialPort offers. One implementation file per platform.
 
 // Bytes waiting in the operating system's receive queue of an open line.
 // Returns -1 with errno-style code in *error when the query fails.
-qint64 OsQueuedBytes(qintptr handle, int* error);
+qint64 OsQueuedBytes(LineHandle handle, int* error);
 
 // Asks the driver to pass received bytes on at once instead of after its
 // latency timer (USB adapters). Best effort: refusals are ignored.
-void RequestLowLatency(qintptr handle);
+void RequestLowLatency(LineHandle handle);
 
 // The system's text for an error code returned above.
 const char* OsErrorText(int error);

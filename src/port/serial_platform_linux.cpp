@@ -7,18 +7,18 @@
 #include "com_port_names.h"
 #include "serial_platform.h"
 
-qint64 OsQueuedBytes(qintptr handle, int* error) {
+qint64 OsQueuedBytes(LineHandle handle, int* error) {
     int count = 0;
-    if (::ioctl(static_cast<int>(handle), FIONREAD, &count) == -1) {
+    if (::ioctl(handle, FIONREAD, &count) == -1) {
         *error = errno;
         return -1;
     }
     return count;
 }
 
-void RequestLowLatency(qintptr handle) {
+void RequestLowLatency(LineHandle handle) {
     serial_struct serial{};
-    const int fd = static_cast<int>(handle);
+    const int fd = handle;
     if (::ioctl(fd, TIOCGSERIAL, &serial) == -1) {
         return;
     }

@@ -3,10 +3,10 @@
 #include "com_port_names.h"
 #include "serial_platform.h"
 
-qint64 OsQueuedBytes(qintptr handle, int* error) {
+qint64 OsQueuedBytes(LineHandle handle, int* error) {
     COMSTAT status{};
     DWORD errors = 0;
-    if (!::ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status)) {
+    if (!::ClearCommError(handle, &errors, &status)) {
         *error = static_cast<int>(::GetLastError());
         return -1;
     }
@@ -15,7 +15,7 @@ qint64 OsQueuedBytes(qintptr handle, int* error) {
 
 // Windows drivers have no low-latency request; their latency is set in the
 // device manager.
-void RequestLowLatency(qintptr) {}
+void RequestLowLatency(LineHandle) {}
 
 const char* OsErrorText(int error) {
     static thread_local char text[256];
