@@ -1,22 +1,10 @@
 #include "port_access.h"
 
-#include "port_failure.h"
-
-template <typename Step>
-void PortAccess::Skipping(Step step) {
-    try {
-        step();
-    } catch (const PortFailure& failure) {
-        error_.number = failure.Number();
-        error_.description = failure.Description();
-    }
-}
-
 bool PortAccess::OpenPort(int comport, int baudrate) {
     error_.Clear();
-    Skipping([&] { Prt_.PortNumber(comport); });
-    Skipping([&] { Prt_.BaudRate(baudrate); });
-    Skipping([&] { PortHandle_ = Prt_.Open(); });
+    SkipOnFailure(error_, [&] { Prt_.PortNumber(comport); });
+    SkipOnFailure(error_, [&] { Prt_.BaudRate(baudrate); });
+    SkipOnFailure(error_, [&] { PortHandle_ = Prt_.Open(); });
     return error_.IsClear() && PortHandle_ >= 1;
 }
 

@@ -1,18 +1,7 @@
 #pragma once
 
-#include <string>
-
+#include "error_record.h"
 #include "port_component.h"
-
-// The record of the last failure: a number (0 when clear) and the system's
-// description text.
-struct ErrorRecord {
-    int number = 0;
-    std::string description;
-
-    void Clear() { *this = {}; }
-    bool IsClear() const { return number == 0; }
-};
 
 // Opening and closing a numbered line through the port component, keeping
 // PortHandle (the last value returned by Open or Close; 1 or more means open)
@@ -34,9 +23,6 @@ class PortAccess {
     const ErrorRecord& Error() const { return error_; }
 
   private:
-    template <typename Step>
-    void Skipping(Step step);
-
     PortComponent& Prt_;
     int PortHandle_ = 0;
     ErrorRecord error_;

@@ -58,12 +58,16 @@ int SerialLine::Close() {
 
 int SerialLine::InputCount() {
     RequireOpen();
+    return static_cast<int>(port_.bytesAvailable() + OsQueued());
+}
+
+qint64 SerialLine::OsQueued() {
     int error = 0;
     const qint64 queued = OsQueuedBytes(port_.handle(), &error);
     if (queued < 0) {
         throw PortFailure(kOsQuery, OsErrorText(error));
     }
-    return static_cast<int>(port_.bytesAvailable() + queued);
+    return queued;
 }
 
 std::string SerialLine::Read(int max) {
@@ -77,13 +81,8 @@ void SerialLine::PullQueued(int max) {
     // Without an event loop Qt only sees what waitForReadyRead pulls in from
     // the OS queue; a zero wait does that without blocking. It reads a chunk
     // at a time, so repeat while more is queued and wanted.
-    while (port_.bytesAvailable() < max) {
-        int error = 0;
-        const qint64 queued = OsQueuedBytes(port_.handle(), &error);
-        if (queued < 0) {
-            throw PortFailure(kOsQuery, OsErrorText(error));
-        }
-        if (queued == 0 || !port_.waitForReadyRead(0)) {
+    while (port_.bytesAvailable() < max && OsQueued() > 0) {
+        if (!port_.waitForReadyRead(0)) {
             break;
         }
     }

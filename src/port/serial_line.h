@@ -26,18 +26,15 @@ class SerialLine : public PortComponent {
     void DiscardInput() override;
     bool WaitForInput(int ms) override;
 
-    // The device that COMn stands for, or nothing.
-    std::optional<std::string> DeviceFor(int n) const { return names_.DeviceFor(n); }
-
-  protected:
-    QSerialPort& Port() { return port_; }
+  private:
     // Throws the port's pending error, if any, as a failure of the member.
     void ThrowOnError();
     void RequireOpen() const;
+    // Bytes the OS still queues for the line; a failing query is a failure.
+    qint64 OsQueued();
     // Moves what the OS has queued into Qt's buffer, up to max bytes in all.
     void PullQueued(int max);
 
-  private:
     ComPortNames names_;
     QSerialPort port_;
     int number_ = 0;

@@ -18,12 +18,11 @@ qint64 OsQueuedBytes(LineHandle handle, int* error) {
 
 void RequestLowLatency(LineHandle handle) {
     serial_struct serial{};
-    const int fd = handle;
-    if (::ioctl(fd, TIOCGSERIAL, &serial) == -1) {
+    if (::ioctl(handle, TIOCGSERIAL, &serial) == -1) {
         return;
     }
     serial.flags |= ASYNC_LOW_LATENCY;
-    ::ioctl(fd, TIOCSSERIAL, &serial);
+    ::ioctl(handle, TIOCSSERIAL, &serial);
 }
 
 const char* OsErrorText(int error) {

@@ -28,15 +28,7 @@ ScanRun::ScanRun(ScanHost& host, PortComponent& Prt, PortAccess& access, const B
 
 template <typename Step>
 void ScanRun::Skip(Step step) {
-    try {
-        step();
-    } catch (const PortFailure& failure) {
-        access_.Error().number = failure.Number();
-        access_.Error().description = failure.Description();
-    } catch (const std::exception& failure) {
-        access_.Error().number = -1;
-        access_.Error().description = failure.what();
-    }
+    SkipOnFailure(access_.Error(), step);
 }
 
 std::string ScanRun::Line() const {

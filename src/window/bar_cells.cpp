@@ -1,6 +1,5 @@
 #include "bar_cells.h"
 
-#include <cfenv>
 #include <cmath>
 
 int BarCells(int Current, int Max) {
@@ -14,11 +13,6 @@ int BarCells(int Current, int Max) {
     if (p > 100.0) {
         p = 100.0;
     }
-    // nearbyint rounds in the current mode, which is to-nearest-even by default;
-    // pin it so a caller that changed the mode cannot change the bar.
-    const int saved = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double n = std::nearbyint(p);
-    std::fesetround(saved);
-    return static_cast<int>(n);
+    // nearbyint rounds in the default mode, to nearest with halves to even.
+    return static_cast<int>(std::nearbyint(p));
 }

@@ -45,8 +45,6 @@ class Form1 : public QWidget {
     void SetBar(int Current, int Max);
     // Modal "Device Found" report, then the found status.
     void DoFound(const QString& Txt);
-    // The text of the Go/Stop button; exactly "Go" means no run is under way.
-    QString Caption() const;
 
     // The scan this window runs; exposed for measuring it.
     ScanRun& Scan() { return *run_; }

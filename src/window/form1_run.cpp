@@ -26,10 +26,6 @@ void Form1::ConnectRun(Clock& clock) {
     connect(GoButton, &QPushButton::clicked, this, &Form1::GoButton_Click);
 }
 
-QString Form1::Caption() const {
-    return GoButton->text();
-}
-
 void Form1::GoButton_Click() {
     if (CloseRequested) {
         close();

@@ -20,11 +20,7 @@ class Form1::RunHost : public ScanHost {
     }
     void SetBar(int Current, int Max) override { form_.SetBar(Current, Max); }
     void ClearBar() override { form_.bar->SetCells(0); }
-    void DoFound(const std::string& Txt) override {
-        if (!form_.closed_) {
-            form_.DoFound(QString::fromStdString(Txt));
-        }
-    }
+    void DoFound(const std::string& Txt) override { form_.DoFound(QString::fromStdString(Txt)); }
     bool AskYesNo(const std::string& title, const std::string& text) override {
         if (form_.closed_) {
             return false;

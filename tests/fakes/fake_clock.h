@@ -8,7 +8,6 @@ class FakeClock : public Clock {
   public:
     Duration Now() override { return now_; }
     void SleepFor(Duration d) override {
-        ++sleeps;
         if (d > Duration::zero()) {
             now_ += d;
         }
@@ -19,8 +18,6 @@ class FakeClock : public Clock {
             now_ = t;
         }
     }
-
-    int sleeps = 0;
 
   private:
     Duration now_{std::chrono::hours(1)};

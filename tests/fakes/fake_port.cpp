@@ -39,13 +39,11 @@ int FakePort::Open() {
         const auto found = open_by_line.find(number_);
         result = found == open_by_line.end() ? 0 : found->second;
     }
-    is_open = result >= 1;
     return result;
 }
 
 int FakePort::Close() {
     Enter("Close");
-    is_open = false;
     return close_result;
 }
 

@@ -46,7 +46,6 @@ class FakePort : public PortComponent {
     std::map<int, std::string> open_fails_at_rate;
     int close_result = 0;
     int rate = 0;
-    bool is_open = false;
     std::string input;
     std::string written;
     std::vector<std::string> calls;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "byte_string.h"
+
 #include "checksums.h"
 
 namespace {
@@ -16,14 +18,6 @@ std::string Hex(const std::string& bytes) {
         }
         out += digits[b >> 4];
         out += digits[b & 0x0F];
-    }
-    return out;
-}
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) {
-        out.push_back(static_cast<char>(v));
     }
     return out;
 }

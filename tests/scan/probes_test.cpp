@@ -4,20 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include "byte_string.h"
+
 #include "fake_port.h"
 #include "probe_frames.h"
 
 namespace {
 
 using std::chrono::milliseconds;
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) {
-        out.push_back(static_cast<char>(v));
-    }
-    return out;
-}
 
 class ProbesTest : public testing::Test {
   protected:

@@ -6,8 +6,6 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "line_rate.h"
-
 Instrument::Instrument(InstrumentConfig config) : config_(config) {
     if (::pipe(wake_) == -1) {
         throw std::runtime_error("pipe");
@@ -70,10 +68,9 @@ void Instrument::Take(const std::string& bytes) {
 
 void Instrument::Handle(const std::string& request, int station) {
     ++requests_;
-    LineRates rates;
-    ReadLineRates(line_.MasterFd(), &rates);
-    Log(request, rates.output);
-    if (rates.output != config_.baud) {
+    const int rate = line_.OutputRate();
+    Log(request, rate);
+    if (rate != config_.baud) {
         if (config_.noise) {
             line_.Send(Garbage(&config_.seed));
         }
@@ -99,7 +96,6 @@ void Instrument::Answer(const std::string& whole) {
         line_.Send(reply.substr(at, size));
     }
     last_answer_ = std::chrono::steady_clock::now().time_since_epoch().count();
-    ++answers_;
 }
 
 void Instrument::Log(const std::string& request, int rate) {

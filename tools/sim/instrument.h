@@ -35,9 +35,8 @@ class Instrument {
 
     const std::string& Device() const { return line_.SlavePath(); }
     void LinkAt(const std::string& path) { line_.LinkAt(path); }
-    // Requests of its protocol seen (any station, any rate), and answers given.
+    // Requests of its protocol seen (any station, any rate).
     int Requests() const { return requests_; }
-    int Answers() const { return answers_; }
     // When the last byte of the latest answer was handed to the line.
     std::chrono::steady_clock::time_point LastAnswerAt() const {
         return std::chrono::steady_clock::time_point(
@@ -58,7 +57,6 @@ class Instrument {
     PtyLine line_;
     std::string pending_;
     std::atomic<int> requests_{0};
-    std::atomic<int> answers_{0};
     std::atomic<std::chrono::steady_clock::rep> last_answer_{0};
     int wake_[2] = {-1, -1};
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

@@ -3,11 +3,21 @@
 #include <cctype>
 
 #include "checksums.h"
+#include "probe_frames.h"
 
 namespace {
 
 char Byte(int value) {
     return static_cast<char>(value & 0xFF);
+}
+
+// A request when the buffer starts with exactly the request a probe sends to
+// the station the buffer names.
+Parsed Matching(const std::string& buffer, const std::string& request, int station) {
+    if (buffer.compare(0, request.size(), request) != 0) {
+        return {Parsed::Junk, 1, 0};
+    }
+    return {Parsed::Request, request.size(), station};
 }
 
 Parsed ParseAscii(const std::string& b) {
@@ -22,24 +32,16 @@ Parsed ParseAscii(const std::string& b) {
             return {Parsed::Junk, 1, 0};
         }
     }
-    if (b.compare(4, 6, ":XXY?\r") != 0) {
-        return {Parsed::Junk, 1, 0};
-    }
-    return {Parsed::Request, 10, std::stoi(b.substr(1, 3))};
+    const int station = std::stoi(b.substr(1, 3));
+    return Matching(b, AsciiRequest(station), station);
 }
 
 Parsed ParseModbus(const std::string& b) {
     if (b.size() < 8) {
         return {};
     }
-    const std::string body = b.substr(0, 6);
-    const std::uint16_t crc = Crc16(body);
-    const bool valid = body.substr(1) == std::string{0x03, 0x00, 0x3C, 0x00, 0x02} &&
-                       b[6] == LowByte(crc) && b[7] == HighByte(crc);
-    if (!valid) {
-        return {Parsed::Junk, 1, 0};
-    }
-    return {Parsed::Request, 8, static_cast<unsigned char>(b[0])};
+    const int station = static_cast<unsigned char>(b[0]);
+    return Matching(b, ModbusRequest(station), station);
 }
 
 Parsed ParseLyraBus(const std::string& b) {
@@ -49,11 +51,8 @@ Parsed ParseLyraBus(const std::string& b) {
     if (b.size() < 5) {
         return {};
     }
-    const std::string body = b.substr(1, 2);
-    if (body[1] != Byte(0x8A) || b.substr(3, 2) != NibbleChecksum(body)) {
-        return {Parsed::Junk, 1, 0};
-    }
-    return {Parsed::Request, 5, static_cast<unsigned char>(body[0])};
+    const int station = static_cast<unsigned char>(b[1]);
+    return Matching(b, LyraBusRequest(station), station);
 }
 
 }  // namespace
@@ -92,7 +91,7 @@ std::string ReplyFor(Protocol protocol, int station) {
             return "?\r";
         case Protocol::Modbus: {
             // Registers 60 and 61: 0x4000, 0x0000.
-            std::string reply{Byte(station), 0x03, 0x04, 0x40, 0x00, 0x00, 0x00};
+            std::string reply = ModbusReplyStart(station) + std::string(2, '\0');
             const std::uint16_t crc = Crc16(reply);
             return reply + LowByte(crc) + HighByte(crc);
         }
