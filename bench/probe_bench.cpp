@@ -27,7 +27,7 @@ constexpr int kT = 50;
 class SpinningLine : public SerialLine {
   public:
     using SerialLine::SerialLine;
-    bool WaitForInput(int) override { return false; }
+    bool WaitForInput(std::chrono::nanoseconds) override { return false; }
 };
 
 double ThreadCpuSeconds() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 // The serial-port component: the one narrow interface through which the
@@ -34,7 +35,7 @@ class PortComponent {
     // Drops every received byte still waiting.
     virtual void DiscardInput() = 0;
 
-    // Blocks until new bytes arrive or ms milliseconds have passed, so that a
-    // wait for a reply need not spin. True when new bytes came.
-    virtual bool WaitForInput(int ms) = 0;
+    // Blocks until new bytes arrive or the timeout has passed, so that a wait
+    // for a reply need not spin. True when new bytes came.
+    virtual bool WaitForInput(std::chrono::nanoseconds timeout) = 0;
 };

@@ -9,6 +9,9 @@ int DiscoverPorts(PortAccess& access, DiscoveryHost& host) {
             ++listed;
         }
         host.ServiceEvents();
+        if (host.Abandoned()) {
+            break;
+        }
     }
     return listed;
 }

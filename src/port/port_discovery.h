@@ -12,10 +12,14 @@ class DiscoveryHost {
     // Lists line n as "COM" + n with item data n.
     virtual void AddPort(int n) = 0;
     virtual void ServiceEvents() = 0;
+    // True once the program is ending (its window was closed): discovery
+    // stops at once.
+    virtual bool Abandoned() { return false; }
 };
 
 inline constexpr int kHighestComPort = 100;
 
 // Tries COM1..COM100 at 9600 baud, in order, and lists each line that opens.
-// Lines that opened are left open. Returns how many were listed.
+// Lines that opened are left open. Stops early when the host abandons it.
+// Returns how many were listed.
 int DiscoverPorts(PortAccess& access, DiscoveryHost& host);

@@ -1,5 +1,7 @@
 #include "serial_line.h"
 
+#include <algorithm>
+
 #include "port_failure.h"
 #include "serial_platform.h"
 
@@ -32,6 +34,7 @@ int SerialLine::Open() {
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
+    port_.setReadBufferSize(kReadBufferBytes);
     if (!port_.open(QIODevice::ReadWrite)) {
         ThrowOnError();
         throw PortFailure(kNotOpen, "The line did not open");
@@ -92,9 +95,22 @@ void SerialLine::PullQueued(int max) {
     ThrowOnError();
 }
 
-bool SerialLine::WaitForInput(int ms) {
+bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout) {
     RequireOpen();
-    const bool arrived = port_.waitForReadyRead(ms);
+    int error = 0;
+    switch (
+        WaitReadable(port_.handle(), std::max(timeout, std::chrono::nanoseconds::zero()), &error)) {
+        case LineWait::Readable:
+            return true;
+        case LineWait::TimedOut:
+            return false;
+        case LineWait::Failed:
+            throw PortFailure(kOsQuery, OsErrorText(error));
+        case LineWait::Unsupported:
+            break;
+    }
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(timeout);
+    const bool arrived = port_.waitForReadyRead(static_cast<int>(ms.count()));
     if (port_.error() == QSerialPort::TimeoutError) {
         // Nothing came: not a failure, and the error would otherwise stick.
         port_.clearError();

@@ -11,6 +11,12 @@
 // control, so every byte value passes unchanged.
 class SerialLine : public PortComponent {
   public:
+    // Received bytes Qt may hold for the line. Qt reads the line whenever an
+    // event loop runs (a message box is up, say); beyond this the bytes stay
+    // with the OS, whose queue is bounded, so memory stays bounded however
+    // long that lasts. A few pages above the 999 bytes a read may take.
+    static constexpr qint64 kReadBufferBytes = 4 * 1024;
+
     explicit SerialLine(ComPortNames names);
     ~SerialLine() override;
 
@@ -24,7 +30,10 @@ class SerialLine : public PortComponent {
     std::string Read(int max) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
-    bool WaitForInput(int ms) override;
+    bool WaitForInput(std::chrono::nanoseconds timeout) override;
+
+    // Received bytes Qt holds for the line now.
+    qint64 BufferedBytes() const { return port_.bytesAvailable(); }
 
   private:
     // Throws the port's pending error, if any, as a failure of the member.

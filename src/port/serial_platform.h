@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSerialPort>
+#include <chrono>
 #include <utility>
 
 // The operating system's handle of an open line: a file descriptor on Linux,
@@ -20,3 +21,10 @@ void RequestLowLatency(LineHandle handle);
 
 // The system's text for an error code returned above.
 const char* OsErrorText(int error);
+
+enum class LineWait { Readable, TimedOut, Failed, Unsupported };
+
+// Blocks until the line's receive queue holds bytes or the timeout has passed,
+// to the nanosecond where the platform allows. Failed sets *error; Unsupported
+// leaves the wait to Qt's millisecond wait.
+LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* error);

@@ -17,6 +17,11 @@ qint64 OsQueuedBytes(LineHandle handle, int* error) {
 // device manager.
 void RequestLowLatency(LineHandle) {}
 
+// Qt keeps its own overlapped reads on the handle; its wait is used instead.
+LineWait WaitReadable(LineHandle, std::chrono::nanoseconds, int*) {
+    return LineWait::Unsupported;
+}
+
 const char* OsErrorText(int error) {
     static thread_local char text[256];
     const DWORD length =

@@ -7,5 +7,11 @@ Clock::Duration SteadyClock::Now() {
 }
 
 void SteadyClock::SleepFor(Duration d) {
-    std::this_thread::sleep_for(d);
+    if (d > kWakeLatency) {
+        std::this_thread::sleep_for(d);
+        return;
+    }
+    const Duration end = Now() + d;
+    while (Now() < end) {
+    }
 }

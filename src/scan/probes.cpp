@@ -12,19 +12,22 @@ void Probes::Send(const std::string& request) {
 }
 
 bool Probes::ProbeAscii(int station, int T) {
-    Send(AsciiRequest(station));
-    return wait_.LookFor(AsciiReplyStart(), T);
+    const std::string request = AsciiRequest(station);
+    Send(request);
+    return wait_.LookFor(AsciiReplyStart(), T, request);
 }
 
 bool Probes::ProbeModbus(int station, int T) {
-    Send(ModbusRequest(station));
-    return wait_.LookFor(ModbusReplyStart(station), T + kModbusExtraMs);
+    const std::string request = ModbusRequest(station);
+    Send(request);
+    return wait_.LookFor(ModbusReplyStart(station), T + kModbusExtraMs, request);
 }
 
 bool Probes::ProbeLyraBus(int station, int T) {
-    Send(LyraBusRequest(station));
+    const std::string request = LyraBusRequest(station);
+    Send(request);
     try {
-        return LyraBusReplyMatches(station, wait_.WaitFor(kLyraBusReplyLength, T));
+        return LyraBusReplyMatches(station, wait_.WaitFor(kLyraBusReplyLength, T, request));
     } catch (const PortFailure&) {
         return false;
     }

@@ -4,9 +4,9 @@
 #include "reply_wait.h"
 
 // The three probes: each sends its request with one Write and at once waits
-// for and judges the reply. A failed Write is passed over (the wait then finds
-// nothing); a failure inside the wait makes the probe false. No probe discards
-// input: after a miss the scan does that.
+// for and judges the reply, skipping an echo of the request. A failed Write is
+// passed over (the wait then finds nothing); a failure inside the wait makes
+// the probe false. No probe discards input: after a miss the scan does that.
 class Probes {
   public:
     // The Modbus probe waits this much longer than the base time limit.

@@ -1,15 +1,14 @@
 #include "reply_wait.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "port_failure.h"
 
 namespace {
 
-using std::chrono::milliseconds;
-
 Clock::Duration Ms(int ms) {
-    return milliseconds(ms);
+    return std::chrono::milliseconds(ms);
 }
 
 }  // namespace
@@ -24,26 +23,68 @@ std::string FoldCase(std::string bytes) {
     return bytes;
 }
 
-bool ReplyWait::LookFor(const std::string& Data, int Timeout) {
+namespace {
+
+// Whether what came so far is, or may still become, an echo of the request:
+// it begins with the whole request, or is a beginning of it.
+bool MayBeEcho(const std::string& got, const std::string& sent) {
+    if (sent.empty() || got.empty()) {
+        return false;
+    }
+    const std::size_t n = std::min(got.size(), sent.size());
+    return got.compare(0, n, sent, 0, n) == 0;
+}
+
+}  // namespace
+
+bool ReplyWait::LookFor(const std::string& Data, int Timeout, const std::string& sent) {
     const Clock::Duration start = clock_.Now();
-    Await(static_cast<int>(Data.size()), start + Ms(Timeout), false);
+    RunPendingWork();
     std::string reply;
     try {
-        reply = Prt_.Read(kReadSize);
+        reply = Receive(static_cast<int>(Data.size()), start + Ms(Timeout), false, sent);
     } catch (const PortFailure&) {
         return false;
     }
     return FoldCase(reply.substr(0, Data.size())) == FoldCase(Data);
 }
 
-std::string ReplyWait::WaitFor(int Length, int Timeout) {
+std::string ReplyWait::WaitFor(int Length, int Timeout, const std::string& sent) {
     const Clock::Duration start = clock_.Now();
-    Await(Length, start + Ms(Timeout), true);
-    const std::string reply = Prt_.Read(kReadSize);
+    RunPendingWork();
+    const std::string reply = Receive(std::max(Length, 0), start + Ms(Timeout), true, sent);
     if (Length < 0 || reply.size() < static_cast<std::size_t>(Length)) {
         return {};
     }
     return reply.substr(0, static_cast<std::size_t>(Length));
+}
+
+void ReplyWait::RunPendingWork() {
+    if (pendingWork_) {
+        const std::function<void()> work = std::move(pendingWork_);
+        pendingWork_ = nullptr;
+        work();
+    }
+}
+
+std::string ReplyWait::Receive(int want, Clock::Duration deadline, bool passFailures,
+                               const std::string& sent) {
+    const auto wanted = static_cast<std::size_t>(want);
+    std::string got;
+    for (;;) {
+        const bool echo = MayBeEcho(got, sent);
+        const std::size_t target = echo ? sent.size() + wanted : wanted;
+        Await(static_cast<int>(target - std::min(target, got.size())), deadline, passFailures);
+        got += Prt_.Read(kReadSize);
+        const bool moreToCome = MayBeEcho(got, sent) && got.size() < sent.size() + wanted;
+        if (!moreToCome || clock_.Now() >= deadline) {
+            break;
+        }
+    }
+    if (MayBeEcho(got, sent) && got.size() >= sent.size()) {
+        got.erase(0, sent.size());
+    }
+    return got;
 }
 
 void ReplyWait::Await(int want, Clock::Duration deadline, bool passFailures) {
@@ -70,14 +111,13 @@ void ReplyWait::Await(int want, Clock::Duration deadline, bool passFailures) {
 void ReplyWait::BlockUntilInputOr(Clock::Duration deadline, Clock::Duration now,
                                   bool passFailures) {
     const Clock::Duration left = deadline - now;
-    const auto wholeMs = std::chrono::duration_cast<milliseconds>(left);
-    if (wholeMs.count() < 1) {
-        // The line blocks in whole milliseconds; the last fraction is slept.
+    if (left <= Clock::kWakeLatency) {
+        // Blocking would wake too late; the last moments are polled.
         clock_.SleepFor(left);
         return;
     }
     try {
-        Prt_.WaitForInput(static_cast<int>(wholeMs.count()));
+        Prt_.WaitForInput(left - Clock::kWakeLatency);
     } catch (const PortFailure&) {
         if (passFailures) {
             throw;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "clock.h"
@@ -7,10 +8,16 @@
 
 // The timed waits for a reply after a probe's request. Each polls the line's
 // count of waiting bytes until enough are in or the time limit is up, then
-// takes the reply with exactly one Read(999). Between count checks it blocks
-// on the line for new input (at most for the time left) instead of spinning,
-// so a reply is judged the moment its last awaited byte is in and a wait with
-// no reply lasts its full limit without burning a core.
+// takes the reply with one Read(999). Between count checks it blocks on the
+// line for new input (until the clock's wake latency before the end) instead
+// of spinning, so a reply is judged the moment its last awaited byte is in and
+// a wait with no reply lasts its full limit, to within a few microseconds,
+// without burning a core.
+//
+// Adapters that echo what is sent (two-wire RS-485) hand the request back
+// before the reply. Given the request, a wait that sees the received bytes
+// begin with a copy of it skips the copy and judges what follows, within the
+// same limit counted from the send; that takes a second read.
 class ReplyWait {
   public:
     static constexpr int kReadSize = 999;
@@ -20,12 +27,22 @@ class ReplyWait {
     // True when the reply begins with Data, letter case folded. Reports no
     // failure: a failing line counts as "not enough yet" and the wait ends at
     // its limit; a failed read counts as an empty reply.
-    bool LookFor(const std::string& Data, int Timeout);
+    bool LookFor(const std::string& Data, int Timeout, const std::string& sent = {});
     // Exactly Length reply bytes, or empty when fewer came in time. Failures
     // of the line pass to the caller.
-    std::string WaitFor(int Length, int Timeout);
+    std::string WaitFor(int Length, int Timeout, const std::string& sent = {});
+
+    // Work that the next wait does once its clock has started, before it
+    // blocks (drawing the progress of the scan costs no time of its own then).
+    void DuringNextWait(std::function<void()> work) { pendingWork_ = std::move(work); }
+    // Does that work now if no wait has done it.
+    void RunPendingWork();
 
   private:
+    // Takes the reply: `want` bytes, after a copy of `sent` when the line
+    // echoes, or what came by the deadline.
+    std::string Receive(int want, Clock::Duration deadline, bool passFailures,
+                        const std::string& sent);
     // Returns when `want` bytes are waiting or the deadline has passed. With
     // passFailures false a failing line sleeps out the time left instead.
     void Await(int want, Clock::Duration deadline, bool passFailures);
@@ -33,6 +50,7 @@ class ReplyWait {
 
     PortComponent& Prt_;
     Clock& clock_;
+    std::function<void()> pendingWork_;
 };
 
 // Folds A..Z onto a..z. Bytes 0x80..0xFF are left as they are: their meaning

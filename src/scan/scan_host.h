@@ -7,8 +7,12 @@ class ScanHost {
   public:
     virtual ~ScanHost() = default;
 
+    // Shows Message in the status line; drawn by the next DrawProgress or
+    // event turn, whichever comes first.
     virtual void SetStatus(const std::string& Message) = 0;
     virtual void SetBar(int Current, int Max) = 0;
+    // Draws the status line and the bar as they stand, handling no input.
+    virtual void DrawProgress() = 0;
     virtual void ClearBar() = 0;
     // The modal found report, then the found status.
     virtual void DoFound(const std::string& Txt) = 0;
@@ -23,7 +27,6 @@ class ScanHost {
     virtual int SelectedLine() = 0;
     // The selected index of the protocol list.
     virtual int SelectedProtocol() = 0;
-    virtual void SetCaption(const std::string& caption) = 0;
     virtual void EnablePortList(bool enabled) = 0;
 
     virtual bool CancelRequested() = 0;

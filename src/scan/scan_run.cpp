@@ -47,7 +47,6 @@ void ScanRun::DetectNow() {
         }
     }
     host_.ClearBar();
-    host_.SetCaption("Go");
 }
 
 // Asks for and runs the extended scan. False when the run has already ended
@@ -56,7 +55,6 @@ bool ScanRun::OfferExtendedScan() {
     if (!host_.AskYesNo("No Instrument Detected", kExtendedScanQuestion)) {
         return true;
     }
-    host_.SetCaption("Stop");
     host_.EnablePortList(false);
     // Stations above 255 fit only the ASCII probe's three-digit field.
     if (DetectionEngine(256, 999, false, true, false)) {
@@ -101,8 +99,12 @@ bool ScanRun::DetectionEngine(std::int16_t AddressLo, std::int16_t AddressHi, bo
                 });
                 ++count;
                 Skip([&] { host_.SetBar(count, total); });
+                // Drawn while the first probe's reply is awaited.
+                wait_.DuringNextWait([this] { Skip([&] { host_.DrawProgress(); }); });
                 std::string kind;
-                if (ProbeStation(station, T, LYRABUS, ASCII, MODBUS, &kind)) {
+                const bool found = ProbeStation(station, T, LYRABUS, ASCII, MODBUS, &kind);
+                wait_.RunPendingWork();
+                if (found) {
                     return Found(kind, baud, station);
                 }
                 Skip([&] { host_.PumpEvents(); });
@@ -116,7 +118,9 @@ bool ScanRun::DetectionEngine(std::int16_t AddressLo, std::int16_t AddressHi, bo
 }
 
 // The chosen probes in the order ASCII, Modbus, LyraBus, discarding what a
-// miss left waiting.
+// miss left waiting. An ASCII reply names no station, so a late reply to the
+// station before, or noise, could pass for one: an ASCII match counts only
+// when a second probe of the same station matches too.
 bool ScanRun::ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MODBUS,
                            std::string* kind) {
     struct Choice {
@@ -133,6 +137,11 @@ bool ScanRun::ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MO
         }
         bool answered = false;
         Skip([&] { answered = (probes_.*c.probe)(station, T); });
+        if (answered && c.probe == &Probes::ProbeAscii) {
+            Skip([&] { Prt_.DiscardInput(); });
+            answered = false;
+            Skip([&] { answered = probes_.ProbeAscii(station, T); });
+        }
         if (answered) {
             *kind = c.kind;
             return true;

@@ -17,8 +17,9 @@ class ScanRun {
     ScanRun(ScanHost& host, PortComponent& Prt, PortAccess& access, const BaudTable& BaudRates,
             Clock& clock);
 
-    // The run as the user sees it, from Go to its end. A failure of the line
-    // outside the engine (closing it at the end) passes to the caller.
+    // The run as the user sees it, from Go to its end; the window shows the
+    // end of the run once this returns. A failure of the line outside the
+    // engine (closing it at the end) passes to the caller.
     void DetectNow();
     // The scan loop. True on a find (reported, and the run ended through
     // CancelNow); false when nothing answered or a cancel was requested.

@@ -1,5 +1,6 @@
 #include "cell_bar.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <algorithm>
 
@@ -11,8 +12,17 @@ CellBar::CellBar(QPalette::ColorRole role, QWidget* parent) : QWidget(parent), r
 void CellBar::SetCells(int n) {
     n = std::clamp(n, 0, kMaxCells);
     if (n != cells_) {
+        // Only the cells that change are drawn again: the scan moves the bar
+        // by a cell or two at a time, and a narrow region keeps the window's
+        // other controls out of the repaint.
+        const int first = std::min(n, cells_);
+        const int last = std::max(n, cells_) - 1;
         cells_ = n;
-        update();
+        update(CellRect(first, height()).united(CellRect(last, height())));
+        if (!accessibleName().isEmpty()) {
+            QAccessibleValueChangeEvent changed(this, n);
+            QAccessible::updateAccessibility(&changed);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -41,16 +42,17 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void Form1::mouseReleaseEvent(QMouseEvent* event) {
-    if (!drag_.Release(event->button())) {
+    if (!drag_.Release(event->button(), event->globalPosition().toPoint())) {
         QWidget::mouseReleaseEvent(event);
     }
 }
 
 void Form1::DragNow(QMouseEvent* event) {
-    // The window manager runs a left-button move itself. It only knows
-    // left-button moves, so right and middle presses are followed here, as are
-    // left presses when there is no window manager to ask.
-    if (event->button() == Qt::LeftButton && windowHandle() != nullptr &&
+    // The window follows the pointer here, press to release, so it moves by
+    // exactly the pointer's travel. Wayland lets no program place its own
+    // window: there the compositor runs the move (left button only).
+    if (QGuiApplication::platformName() == QStringLiteral("wayland") &&
+        event->button() == Qt::LeftButton && windowHandle() != nullptr &&
         windowHandle()->startSystemMove()) {
         return;
     }

@@ -36,8 +36,15 @@ class Form1 : public QWidget {
     ~Form1() override;
 
     // Start-up: fills the baud table, shows the window and lists the serial
-    // lines that open. Returns false, after the critical box, when none does.
+    // lines that open. Returns false, after the critical box, when none does,
+    // and when the window was closed during discovery.
     bool Load();
+    // Whether the window has closed; the program then ends normally.
+    bool Closed() const { return closed_; }
+    // A close request that cannot be refused (the system asks the program to
+    // end): a box that is up is dismissed as its close button would, a run
+    // stops at its next check and closes the line, and the window closes.
+    void CloseUnconditionally();
 
     // Shows Message in the status line and repaints it before returning.
     void SetStatus(const QString& Message);
@@ -50,7 +57,12 @@ class Form1 : public QWidget {
     ScanRun& Scan() { return *run_; }
 
   protected:
+    // Where a run stands. The caption and the lists' enabled states follow
+    // from it (ShowPhase); a run is on the call stack in every phase but Idle.
+    enum class RunPhase { Idle, Scanning, Stopping, Closing };
+
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -82,6 +94,9 @@ class Form1 : public QWidget {
 
     void ConnectRun(Clock& clock);
     void GoButton_Click();
+    void StartRun();
+    void RequestStop();
+    void ShowPhase(RunPhase phase);
     // After a failure of the line outside the scan loop: says so, releases the
     // line and returns the window to idle.
     void RecoverFrom(const PortFailure& failure);
@@ -91,10 +106,13 @@ class Form1 : public QWidget {
     void BuildWorkingBand();
     void BuildStatusFrame();
     void SetUpWindow();
+    void SetUpFocus();
+    void CentreOnScreen();
     void DragNow(QMouseEvent* event);
 
     WindowDrag drag_;
     SteadyClock steady_;
+    RunPhase phase_ = RunPhase::Idle;
     bool closed_ = false;  // once closed, the rest of a run shows nothing
     std::unique_ptr<RunHost> host_;
     std::unique_ptr<ScanRun> run_;

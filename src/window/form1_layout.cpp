@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "accessible_controls.h"
 #include "artwork.h"
 #include "cell_bar.h"
 #include "form1.h"
@@ -54,6 +55,7 @@ Form1::Form1(std::unique_ptr<PortComponent> port, ComPortNames names, Clock* clo
     : Prt(port ? std::move(port) : std::make_unique<SerialLine>(names)),
       names_(std::move(names)),
       access_(*Prt) {
+    InstallControlAccessibility();
     setObjectName(QStringLiteral("Form1"));
     setFont(DialogFont(11));
     BuildStrip();
@@ -84,6 +86,7 @@ void Form1::BuildStrip() {
     Image1->setPixmap(LogoPicture());
     Image1->setCursor(HandPointer());
     Image1->setToolTip(QStringLiteral("Go to the Corvallen web site"));
+    Image1->setAccessibleName(QStringLiteral("Corvallen web site"));
 
     Label2 = Place<QLabel>(Picture1, "Label2", Twips(6960, 60, 675, 195), QStringLiteral("v1.5"));
     QFont small = DialogFont(9);
@@ -125,6 +128,7 @@ void Form1::BuildStatusFrame() {
     Label1->setFont(cells);
     Label1->SetCells(CellBar::kMaxCells);
     bar = Place<CellBar>(Frame1, "bar", Twips(180, 420, 8115, 255), QPalette::Highlight);
+    bar->setAccessibleName(QStringLiteral("Progress"));
     bar->setFont(cells);
     bar->raise();
 }
@@ -136,19 +140,31 @@ void Form1::SetUpWindow() {
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(512, 178);
+    SetUpFocus();
+    CentreOnScreen();
+}
 
+void Form1::SetUpFocus() {
     for (QWidget* w : findChildren<QWidget*>()) {
         w->setFocusPolicy(Qt::NoFocus);
     }
     PortList->setFocusPolicy(Qt::StrongFocus);
     GoButton->setFocusPolicy(Qt::StrongFocus);
     protocol->setFocusPolicy(Qt::StrongFocus);
+    Image1->setFocusPolicy(Qt::TabFocus);
     setTabOrder(PortList, GoButton);
     setTabOrder(GoButton, protocol);
+    setTabOrder(protocol, Image1);
     PortList->setFocus();
+}
 
+void Form1::CentreOnScreen() {
+    // The frame is centred, title bar included. Its size is known only once
+    // the window manager has framed the shown window; before that the window
+    // is centred by its client area, and Load centres it again.
     if (const QScreen* screen = this->screen()) {
-        QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
     }
 }

@@ -1,10 +1,11 @@
 // Run control: the Go/Stop button, the close request, and the window as the
-// scan's host. The caption "Go" (exactly) is the only record that no run is
-// under way; a run happens inside the button's click handler and sees Stop
-// presses and close requests at its event-pump turns.
+// scan's host. A run happens inside the button's click handler and sees Stop
+// presses and close requests at its event-pump turns; the run phase says what
+// a press or a close request means at that moment.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPushButton>
 
 #include "cell_bar.h"
@@ -14,7 +15,32 @@
 
 namespace {
 
-const QString kGo = QStringLiteral("Go");
+// Whether a phase changes a list's enabled state or leaves it as the run's
+// outcome set it.
+enum class ListState { Keep, Enabled, Disabled };
+
+struct PhaseLook {
+    const char* caption;
+    ListState portList;
+    ListState protocol;
+};
+
+// The run-control state table, as the controls show it.
+PhaseLook LookOf(int phase) {
+    static constexpr PhaseLook kLooks[] = {
+        {"Go", ListState::Keep, ListState::Keep},            // Idle
+        {"Stop", ListState::Disabled, ListState::Disabled},  // Scanning
+        {"Go", ListState::Keep, ListState::Enabled},         // Stopping
+        {"Stop", ListState::Keep, ListState::Keep},          // Closing
+    };
+    return kLooks[phase];
+}
+
+void Apply(QWidget* list, ListState state) {
+    if (state != ListState::Keep) {
+        list->setEnabled(state == ListState::Enabled);
+    }
+}
 
 }  // namespace
 
@@ -24,6 +50,15 @@ void Form1::ConnectRun(Clock& clock) {
     host_ = std::make_unique<RunHost>(*this);
     run_ = std::make_unique<ScanRun>(*host_, *Prt, access_, BaudRates, clock);
     connect(GoButton, &QPushButton::clicked, this, &Form1::GoButton_Click);
+    GoButton->installEventFilter(this);
+}
+
+void Form1::ShowPhase(RunPhase phase) {
+    phase_ = phase;
+    const PhaseLook look = LookOf(static_cast<int>(phase));
+    GoButton->setText(QString::fromLatin1(look.caption));
+    Apply(PortList, look.portList);
+    Apply(protocol, look.protocol);
 }
 
 void Form1::GoButton_Click() {
@@ -31,40 +66,69 @@ void Form1::GoButton_Click() {
         close();
         return;
     }
-    if (GoButton->text() != kGo) {
-        GoButton->setText(kGo);
-        CancelRequested = true;
-        protocol->setEnabled(true);
-        SetStatus(QStringLiteral("Cancelled by user"));
-        return;
+    switch (phase_) {
+        case RunPhase::Idle:
+            StartRun();
+            return;
+        case RunPhase::Scanning:
+            RequestStop();
+            return;
+        case RunPhase::Stopping:
+        case RunPhase::Closing:
+            return;  // a stopped run is still unwinding: one run at a time
     }
-    GoButton->setText(QStringLiteral("Stop"));
-    PortList->setEnabled(false);
-    protocol->setEnabled(false);
+}
+
+void Form1::StartRun() {
+    ShowPhase(RunPhase::Scanning);
     try {
         run_->DetectNow();
     } catch (const PortFailure& failure) {
         RecoverFrom(failure);
     }
+    ShowPhase(RunPhase::Idle);
+}
+
+void Form1::RequestStop() {
+    CancelRequested = true;
+    ShowPhase(RunPhase::Stopping);
+    SetStatus(QStringLiteral("Cancelled by user"));
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    bool keepOpen = true;
-    if (CloseRequested) {
-        keepOpen = false;
-    }
-    if (GoButton->text() == kGo) {
-        keepOpen = false;
-    } else {
+    const bool runUnderWay = phase_ == RunPhase::Scanning || phase_ == RunPhase::Closing;
+    if (runUnderWay && !CloseRequested) {
         CancelRequested = true;
         CloseRequested = true;
-    }
-    if (keepOpen) {
+        ShowPhase(RunPhase::Closing);
         event->ignore();
         return;
     }
     closed_ = true;
     event->accept();
+}
+
+void Form1::CloseUnconditionally() {
+    CloseRequested = true;
+    if (phase_ != RunPhase::Idle) {
+        CancelRequested = true;
+    }
+    if (QWidget* box = QApplication::activeModalWidget()) {
+        box->close();
+    }
+    close();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // Return and Enter press the focused Go button, as Space does.
+    if (watched == GoButton && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            GoButton->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Form1::RecoverFrom(const PortFailure& failure) {
@@ -75,7 +139,6 @@ void Form1::RecoverFrom(const PortFailure& failure) {
     }
     CancelRequested = false;
     bar->SetCells(0);
-    GoButton->setText(kGo);
     PortList->setEnabled(true);
     protocol->setEnabled(true);
     ShowBox(QMessageBox::Warning, QStringLiteral("Port Error"),

@@ -4,6 +4,7 @@
 // controls and flags. Once the window has closed, no box is shown any more.
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -15,8 +16,13 @@ class Form1::RunHost : public ScanHost {
   public:
     explicit RunHost(Form1& form) : form_(form) {}
 
+    // The scan's status is drawn during the wait for the station's reply
+    // (DrawProgress), where it costs the scan no time.
     void SetStatus(const std::string& Message) override {
-        form_.SetStatus(QString::fromStdString(Message));
+        form_.Status->setText(QString::fromStdString(Message));
+    }
+    void DrawProgress() override {
+        QCoreApplication::sendPostedEvents(&form_, QEvent::UpdateRequest);
     }
     void SetBar(int Current, int Max) override { form_.SetBar(Current, Max); }
     void ClearBar() override { form_.bar->SetCells(0); }
@@ -37,9 +43,6 @@ class Form1::RunHost : public ScanHost {
 
     int SelectedLine() override { return form_.PortList->currentData().toInt(); }
     int SelectedProtocol() override { return form_.protocol->currentIndex(); }
-    void SetCaption(const std::string& caption) override {
-        form_.GoButton->setText(QString::fromStdString(caption));
-    }
     void EnablePortList(bool enabled) override { form_.PortList->setEnabled(enabled); }
 
     bool CancelRequested() override { return form_.CancelRequested; }

@@ -1,10 +1,19 @@
 #include "logo_link.h"
 
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QUrl>
 
-LogoLink::LogoLink(QWidget* parent) : QLabel(parent) {}
+LogoLink::LogoLink(QWidget* parent) : QLabel(parent) {
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void LogoLink::Open() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebSite)));
+}
 
 void LogoLink::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
@@ -17,6 +26,26 @@ void LogoLink::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     event->accept();
     if (click) {
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerWebSite)));
+        Open();
+    }
+}
+
+void LogoLink::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+        event->accept();
+        Open();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void LogoLink::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        QStylePainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
     }
 }

@@ -7,15 +7,20 @@
 inline constexpr char kMakerWebSite[] = "https://www.corvallen.example/";
 
 // The logo image: shows a pointing hand and opens the maker's web site in the
-// default browser when clicked. A failure to open it is passed over silently.
+// default browser when clicked, or from the keyboard (Space, Return, Enter)
+// once Tab has reached it. A failure to open it is passed over silently.
 class LogoLink : public QLabel {
     Q_OBJECT
   public:
     explicit LogoLink(QWidget* parent);
 
+    void Open();
+
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     bool pressed_ = false;

@@ -17,10 +17,11 @@ bool WindowDrag::Move(QPoint globalPos) {
     return true;
 }
 
-bool WindowDrag::Release(Qt::MouseButton button) {
+bool WindowDrag::Release(Qt::MouseButton button, QPoint globalPos) {
     if (window_ == nullptr || button != button_) {
         return false;
     }
+    window_->move(globalPos - offset_);
     window_->releaseMouse();
     window_ = nullptr;
     button_ = Qt::NoButton;

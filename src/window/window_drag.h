@@ -6,15 +6,14 @@
 class QWidget;
 
 // Moves a top-level window with the mouse from a button press until that
-// button is released, by grabbing the mouse and following it. Used where the
-// window manager cannot run the move itself: right and middle presses, and
-// left presses when no window manager answers.
+// button is released, by grabbing the mouse and following it. The window ends
+// where the release puts it, whatever motion events were merged on the way.
 class WindowDrag {
   public:
     void Begin(QWidget* window, Qt::MouseButton button, QPoint globalPress);
     // Returns true while a drag is under way and the event was used by it.
     bool Move(QPoint globalPos);
-    bool Release(Qt::MouseButton button);
+    bool Release(Qt::MouseButton button, QPoint globalPos);
     bool Active() const { return window_ != nullptr; }
 
   private:

@@ -39,11 +39,13 @@ int FakePort::Open() {
         const auto found = open_by_line.find(number_);
         result = found == open_by_line.end() ? 0 : found->second;
     }
+    open_ = result >= 1;
     return result;
 }
 
 int FakePort::Close() {
     Enter("Close");
+    open_ = close_result >= 1;
     return close_result;
 }
 
@@ -75,6 +77,9 @@ std::string FakePort::Read(int max) {
 
 void FakePort::Write(const std::string& bytes) {
     Enter("Write");
+    if (!open_) {
+        ++writes_while_closed;
+    }
     written += bytes;
     if (on_write) {
         on_write(bytes);
@@ -87,9 +92,9 @@ void FakePort::DiscardInput() {
     input.clear();
 }
 
-bool FakePort::WaitForInput(int ms) {
+bool FakePort::WaitForInput(std::chrono::nanoseconds timeout) {
     Enter("WaitForInput");
-    const Clock::Duration limit = clock_->Now() + std::chrono::milliseconds(ms);
+    const Clock::Duration limit = clock_->Now() + timeout;
     if (!arrivals_.empty() && arrivals_.begin()->first <= limit) {
         clock_->AdvanceTo(arrivals_.begin()->first);
         DeliverDue();

@@ -26,7 +26,7 @@ class FakePort : public PortComponent {
     std::string Read(int max) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
-    bool WaitForInput(int ms) override;
+    bool WaitForInput(std::chrono::nanoseconds timeout) override;
 
     // Makes the named member throw PortFailure(number, text) from now on.
     void Fail(const std::string& member, int number = 1, const std::string& text = "failed");
@@ -45,6 +45,8 @@ class FakePort : public PortComponent {
     // Open fails with this text while the rate set is one of these.
     std::map<int, std::string> open_fails_at_rate;
     int close_result = 0;
+    // Requests written while no line was open.
+    int writes_while_closed = 0;
     int rate = 0;
     std::string input;
     std::string written;
@@ -57,6 +59,7 @@ class FakePort : public PortComponent {
     void DeliverDue();
 
     int number_ = 0;
+    bool open_ = false;
     FakeClock* clock_ = nullptr;
     std::multimap<Clock::Duration, std::string> arrivals_;
     std::map<std::string, PortFailure> failures_;

@@ -19,6 +19,7 @@ class FakeScanHost : public ScanHost {
     void SetStatus(const std::string& Message) override { statuses.push_back(Message); }
     void SetBar(int Current, int Max) override { bars.emplace_back(Current, Max); }
     void ClearBar() override { bar_cleared = true; }
+    void DrawProgress() override { ++draws; }
     void DoFound(const std::string& Txt) override {
         found.push_back(Txt);
         statuses.push_back("Device Found: " + Txt);
@@ -38,7 +39,6 @@ class FakeScanHost : public ScanHost {
     }
     int SelectedLine() override { return line; }
     int SelectedProtocol() override { return protocol; }
-    void SetCaption(const std::string& c) override { caption = c; }
     void EnablePortList(bool enabled) override { port_list_enabled = enabled; }
     bool CancelRequested() override { return cancel; }
     void ClearCancelRequested() override { cancel = false; }
@@ -57,7 +57,7 @@ class FakeScanHost : public ScanHost {
     std::vector<Box> warnings;
     bool bar_cleared = false;
     int pumps = 0;
-    std::string caption = "Stop";
+    int draws = 0;
     bool port_list_enabled = false;
     bool cancel = false;
     bool close = false;

@@ -3,7 +3,11 @@
 #include "serial_line.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -172,3 +176,34 @@ TEST(SerialLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {
 }
 
 }  // namespace
+
+// While a box is up its event loop lets Qt read the line; a peer that keeps
+// sending must not make the program's buffer grow without bound.
+TEST_F(SerialLineTest, StreamingPeerDuringAnEventLoopStaysBounded) {
+    OpenAt(460800);
+    std::atomic<bool> streaming{true};
+    std::thread peer([&] {
+        const std::string piece(46, 'x');
+        while (streaming) {
+            // What does not fit into a full queue is lost, as on a real line.
+            [[maybe_unused]] const ssize_t n = ::write(pty_.MasterFd(), piece.data(), piece.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    qint64 most = 0;
+    QEventLoop box;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout,
+                     [&] { most = std::max(most, line_.BufferedBytes()); });
+    sample.start(20);
+    QTimer::singleShot(1500, &box, &QEventLoop::quit);
+    box.exec();
+    streaming = false;
+    peer.join();
+    EXPECT_GT(most, 0);  // Qt did read while the loop ran
+    EXPECT_LE(most, SerialLine::kReadBufferBytes);
+    line_.DiscardInput();
+    pty_.Send("?\r");
+    EXPECT_TRUE(WaitForCount(line_, 2));
+    EXPECT_EQ(line_.Read(999).substr(0, 2), "?\r");
+}

@@ -3,6 +3,9 @@
 #include <QComboBox>
 #include <QLabel>
 
+#include <QTimer>
+
+#include "fake_port.h"
 #include "form1.h"
 #include "message_box_answerer.h"
 #include "pty_line.h"
@@ -42,4 +45,25 @@ TEST(WindowDiscoveryTest, NoLineAtAllGivesTheCriticalBox) {
     EXPECT_EQ(answerer.Boxes()[0].text, "No serial ports detected!");
     EXPECT_EQ(answerer.Boxes()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(form.findChild<QLabel*>("Status")->text(), "Detecting serial port COM100");
+}
+
+TEST(WindowDiscoveryTest, PortListHasTheFocusAfterDiscovery) {
+    PtyLine com1;
+    Form1 form(nullptr, ComPortNames::FromDevices({com1.SlavePath()}));
+    ASSERT_TRUE(form.Load());
+    EXPECT_EQ(form.focusWidget(), form.findChild<QWidget*>("PortList"));
+}
+
+TEST(WindowDiscoveryTest, CloseRequestDuringDiscoveryEndsTheProgram) {
+    auto port = std::make_unique<FakePort>();
+    FakePort* fake = port.get();
+    fake->open_by_line = {{1, 1}, {50, 1}};
+    Form1 form(std::move(port), ComPortNames::FromDevices({"/dev/ttyFAKE0"}));
+    MessageBoxAnswerer answerer;
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    EXPECT_FALSE(form.Load());
+    EXPECT_TRUE(form.Closed());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_LT(fake->Count("Open"), 100);  // discovery stopped early
+    EXPECT_TRUE(answerer.Boxes().empty());
 }

@@ -29,8 +29,11 @@ TEST_P(DragTest, PressThenMoveThenRelease) {
     const QPoint start = form.pos();
     QTest::mousePress(target, c.button, {}, c.at);
     QTest::mouseMove(target, c.at + QPoint(30, 20));
-    QTest::mouseRelease(target, c.button, {}, c.at + QPoint(30, 20));
-    const QPoint expected = c.moves ? start + QPoint(30, 20) : start;
+    // The pointer goes on to (45, 25) from the press with no motion event on
+    // the way; the release there still puts the window where the pointer is.
+    const QPoint travel(45, 25);
+    QTest::mouseRelease(target, c.button, {}, c.at + travel - (form.pos() - start));
+    const QPoint expected = c.moves ? start + travel : start;
     EXPECT_EQ(form.pos(), expected) << c.target;
 
     // After the release the window no longer follows the mouse.

@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -153,6 +154,38 @@ TEST(Form1Test, LogoClickOpensTheWebSite) {
     QDesktopServices::unsetUrlHandler("https");
     ASSERT_EQ(catcher.opened.size(), 1);
     EXPECT_EQ(catcher.opened[0], QUrl(kMakerWebSite));
+}
+
+TEST(Form1Test, ProgressAndLogoAreReadableByAssistiveTechnology) {
+    Form1 form;
+    form.SetBar(1270, 2540);
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Control(form, "bar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->role(), QAccessible::ProgressBar);
+    EXPECT_FALSE(bar->text(QAccessible::Name).isEmpty());
+    ASSERT_NE(bar->valueInterface(), nullptr);
+    EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 50);
+    EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 100);
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(Control(form, "Label1"))->state().invisible);
+
+    QWidget* logo = Control(form, "Image1");
+    QAccessibleInterface* link = QAccessible::queryAccessibleInterface(logo);
+    EXPECT_EQ(link->role(), QAccessible::Link);
+    EXPECT_FALSE(link->text(QAccessible::Name).isEmpty());
+    EXPECT_EQ(link->text(QAccessible::Description), "Go to the Corvallen web site");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QApplication::setActiveWindow(&form);
+    Control(form, "protocol")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(Control(form, "protocol"), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), logo);
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "Open");
+    link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTest::keyClick(logo, Qt::Key_Return);
+    QDesktopServices::unsetUrlHandler("https");
+    EXPECT_EQ(catcher.opened.size(), 2);
 }
 
 #include "form1_test.moc"

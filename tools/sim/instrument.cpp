@@ -66,9 +66,19 @@ void Instrument::Take(const std::string& bytes) {
     }
 }
 
+std::vector<Instrument::Seen> Instrument::RequestsSeen() const {
+    const std::lock_guard<std::mutex> lock(seen_mutex_);
+    return seen_;
+}
+
 void Instrument::Handle(const std::string& request, int station) {
+    const auto now = std::chrono::steady_clock::now();
     ++requests_;
     const int rate = line_.OutputRate();
+    {
+        const std::lock_guard<std::mutex> lock(seen_mutex_);
+        seen_.push_back({rate, now});
+    }
     Log(request, rate);
     if (rate != config_.baud) {
         if (config_.noise) {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "instrument_protocol.h"
 #include "pty_line.h"
@@ -28,6 +31,12 @@ struct InstrumentConfig {
 // on destruction.
 class Instrument {
   public:
+    // One request of its protocol as it came in.
+    struct Seen {
+        int rate;
+        std::chrono::steady_clock::time_point at;
+    };
+
     explicit Instrument(InstrumentConfig config);
     ~Instrument();
     Instrument(const Instrument&) = delete;
@@ -37,6 +46,8 @@ class Instrument {
     void LinkAt(const std::string& path) { line_.LinkAt(path); }
     // Requests of its protocol seen (any station, any rate).
     int Requests() const { return requests_; }
+    // Every request of its protocol seen so far, oldest first.
+    std::vector<Seen> RequestsSeen() const;
     // When the last byte of the latest answer was handed to the line.
     std::chrono::steady_clock::time_point LastAnswerAt() const {
         return std::chrono::steady_clock::time_point(
@@ -57,6 +68,8 @@ class Instrument {
     PtyLine line_;
     std::string pending_;
     std::atomic<int> requests_{0};
+    mutable std::mutex seen_mutex_;
+    std::vector<Seen> seen_;
     std::atomic<std::chrono::steady_clock::rep> last_answer_{0};
     int wake_[2] = {-1, -1};
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

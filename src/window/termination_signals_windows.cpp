@@ -1,0 +1,11 @@
+#include "termination_signals.h"
+
+#include <QSocketNotifier>
+
+// Windows asks a program to end through its window (WM_CLOSE, WM_ENDSESSION),
+// which Qt turns into the window's close request.
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {}
+
+TerminationSignals::~TerminationSignals() = default;
+
+void TerminationSignals::Take() {}
