@@ -1,7 +1,9 @@
 #include "serial_line.h"
 
 #include <algorithm>
+#include <cstdlib>
 
+#include "line_lock.h"
 #include "port_failure.h"
 #include "serial_platform.h"
 
@@ -12,6 +14,24 @@ namespace {
 constexpr int kNoDevice = 100;
 constexpr int kNotOpen = 101;
 constexpr int kOsQuery = 102;
+constexpr int kBusy = 103;
+constexpr int kRateNotApplied = 104;
+
+// How far the rate a driver applies may lie from the one asked for: real UART
+// dividers round a rate by up to a few per cent.
+constexpr double kRateTolerance = 0.03;
+
+bool CloseEnough(int applied, int requested) {
+    return std::abs(applied - requested) <= kRateTolerance * requested;
+}
+
+std::string BusyText(const std::string& device, const LockHolder& holder) {
+    std::string who = "process " + std::to_string(holder.pid);
+    if (!holder.program.empty()) {
+        who += " (" + holder.program + ")";
+    }
+    return device + " is busy: " + who + " holds its lock";
+}
 
 }  // namespace
 
@@ -27,6 +47,9 @@ int SerialLine::Open() {
     const std::optional<std::string> device = names_.DeviceFor(number_);
     if (!device) {
         throw PortFailure(kNoDevice, "COM" + std::to_string(number_) + " has no serial device");
+    }
+    if (const std::optional<LockHolder> holder = ForeignLockHolder(*device)) {
+        throw PortFailure(kBusy, BusyText(*device, *holder));
     }
     port_.setPortName(QString::fromStdString(*device));
     port_.setBaudRate(rate_);
@@ -45,8 +68,26 @@ int SerialLine::Open() {
         port_.close();
         throw failure;
     }
+    RefuseUnappliedRate();
     RequestLowLatency(port_.handle());
     return 1;
+}
+
+int SerialLine::AppliedRate() {
+    return ::AppliedRate(port_.handle());
+}
+
+void SerialLine::RefuseUnappliedRate() {
+    // Some drivers accept any rate without an error and run the line at
+    // another (a plain UART at 460800 runs at 9600): a find there would be
+    // reported at the wrong rate.
+    const int applied = AppliedRate();
+    if (applied > 0 && !CloseEnough(applied, rate_)) {
+        port_.close();
+        throw PortFailure(kRateNotApplied, "COM" + std::to_string(number_) + " does not run at " +
+                                               std::to_string(rate_) + " baud (the driver set " +
+                                               std::to_string(applied) + ")");
+    }
 }
 
 int SerialLine::Close() {

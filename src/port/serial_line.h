@@ -8,7 +8,9 @@
 // The real serial line: QSerialPort driven without an event loop. Writes are
 // handed to the OS at once; counts and reads include what the OS still queues,
 // so the scan can poll the line from a busy loop. Framing is 8N1 without flow
-// control, so every byte value passes unchanged.
+// control, so every byte value passes unchanged. A line that another program
+// holds (its lock names a living process) is busy and never opened, and a
+// line the driver runs at another rate than asked for counts as not opened.
 class SerialLine : public PortComponent {
   public:
     // Received bytes Qt may hold for the line. Qt reads the line whenever an
@@ -35,7 +37,13 @@ class SerialLine : public PortComponent {
     // Received bytes Qt holds for the line now.
     qint64 BufferedBytes() const { return port_.bytesAvailable(); }
 
+  protected:
+    // The rate the driver applied to the open line; -1 when it cannot tell.
+    virtual int AppliedRate();
+
   private:
+    // Closes the line and fails when the driver runs it at another rate.
+    void RefuseUnappliedRate();
     // Throws the port's pending error, if any, as a failure of the member.
     void ThrowOnError();
     void RequireOpen() const;

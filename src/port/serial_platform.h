@@ -28,3 +28,7 @@ enum class LineWait { Readable, TimedOut, Failed, Unsupported };
 // to the nanosecond where the platform allows. Failed sets *error; Unsupported
 // leaves the wait to Qt's millisecond wait.
 LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* error);
+
+// The output rate in bit/s that the driver applied to the open line (on Linux
+// the termios2 speed), or -1 when the system cannot tell.
+int AppliedRate(LineHandle handle);

@@ -22,6 +22,15 @@ LineWait WaitReadable(LineHandle, std::chrono::nanoseconds, int*) {
     return LineWait::Unsupported;
 }
 
+int AppliedRate(LineHandle handle) {
+    DCB state{};
+    state.DCBlength = sizeof state;
+    if (!::GetCommState(handle, &state)) {
+        return -1;
+    }
+    return static_cast<int>(state.BaudRate);
+}
+
 const char* OsErrorText(int error) {
     static thread_local char text[256];
     const DWORD length =

@@ -17,6 +17,11 @@ bool Probes::ProbeAscii(int station, int T) {
     return wait_.LookFor(AsciiReplyStart(), T, request);
 }
 
+bool Probes::ConfirmAscii(int station, int T) {
+    Prt_.DiscardInput();
+    return ProbeAscii(station, T);
+}
+
 bool Probes::ProbeModbus(int station, int T) {
     const std::string request = ModbusRequest(station);
     Send(request);

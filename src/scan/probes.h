@@ -17,6 +17,11 @@ class Probes {
     bool ProbeAscii(int station, int T);
     bool ProbeModbus(int station, int T);
     bool ProbeLyraBus(int station, int T);
+    // An ASCII reply names no station: a late reply meant for the station
+    // before, or noise, can pass for one. After an ASCII match this discards
+    // what is waiting and asks the same station again: true when it answers
+    // again.
+    bool ConfirmAscii(int station, int T);
 
   private:
     void Send(const std::string& request);

@@ -118,9 +118,8 @@ bool ScanRun::DetectionEngine(std::int16_t AddressLo, std::int16_t AddressHi, bo
 }
 
 // The chosen probes in the order ASCII, Modbus, LyraBus, discarding what a
-// miss left waiting. An ASCII reply names no station, so a late reply to the
-// station before, or noise, could pass for one: an ASCII match counts only
-// when a second probe of the same station matches too.
+// miss left waiting. An ASCII match counts only when confirmed by a second
+// probe of the station.
 bool ScanRun::ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MODBUS,
                            std::string* kind) {
     struct Choice {
@@ -138,9 +137,8 @@ bool ScanRun::ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MO
         bool answered = false;
         Skip([&] { answered = (probes_.*c.probe)(station, T); });
         if (answered && c.probe == &Probes::ProbeAscii) {
-            Skip([&] { Prt_.DiscardInput(); });
             answered = false;
-            Skip([&] { answered = probes_.ProbeAscii(station, T); });
+            Skip([&] { answered = probes_.ConfirmAscii(station, T); });
         }
         if (answered) {
             *kind = c.kind;

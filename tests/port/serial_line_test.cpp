@@ -161,6 +161,35 @@ TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
     }
 }
 
+// A driver that takes any rate and runs the line at 9600 whatever is asked.
+class NineSixHundredLine : public SerialLine {
+  public:
+    using SerialLine::SerialLine;
+
+  protected:
+    int AppliedRate() override { return 9600; }
+};
+
+TEST(SerialLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
+    PtyLine pty;
+    NineSixHundredLine line(ComPortNames::FromDevices({pty.SlavePath()}));
+    PortAccess access(line);
+    EXPECT_FALSE(access.OpenPort(1, 460800));
+    EXPECT_EQ(access.Error().description, "COM1 does not run at 460800 baud (the driver set 9600)");
+    EXPECT_THROW(line.InputCount(), PortFailure);  // not left open
+    EXPECT_TRUE(access.OpenPort(1, 9800));         // within the rounding of real dividers
+    EXPECT_TRUE(access.OpenPort(1, 9600));
+}
+
+TEST_F(SerialLineTest, SilentWaitIsNoFailureAndTheLineReadsAfterwards) {
+    OpenAt(9600);
+    EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20)));
+    pty_.Send("ab");
+    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2)));
+    EXPECT_TRUE(WaitForCount(line_, 2));
+    EXPECT_EQ(line_.Read(999), "ab");
+}
+
 TEST(SerialLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {
     PtyLine pty;
     SerialLine line(

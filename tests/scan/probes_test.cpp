@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "byte_string.h"
 
 #include "fake_port.h"
@@ -63,6 +65,69 @@ TEST_F(ProbesTest, ModbusComparesWithLetterCaseFolded) {
     port_.input.clear();
     ReplyWith(Bytes({0x42, 0x03, 0x04, 0x40, 0x00}));
     EXPECT_FALSE(probes_.ProbeModbus(97, 50));
+}
+
+TEST_F(ProbesTest, ModbusMatchesOnlyRegister60Holding0x4000) {
+    for (const std::string& reply :
+         {Bytes({0x11, 0x03, 0x04, 0x40, 0x01, 0x00, 0x00, 0xAA, 0xBB}),
+          Bytes({0x11, 0x03, 0x04, 0x41, 0x00, 0x00, 0x00, 0xAA, 0xBB})}) {
+        ReplyWith(reply);
+        EXPECT_FALSE(probes_.ProbeModbus(17, 50));
+        port_.input.clear();
+    }
+}
+
+// A two-wire RS-485 adapter hands the request back before the reply. The echo
+// is skipped, within the same limit counted from the send.
+struct EchoCase {
+    const char* name;
+    std::function<bool(Probes&)> probe;
+    std::string reply;
+};
+
+TEST_F(ProbesTest, EchoOfTheRequestIsSkipped) {
+    const std::string lyraBusReply =
+        Bytes({0x01, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x08, 0x01});
+    const EchoCase cases[] = {
+        {"ascii", [](Probes& p) { return p.ProbeAscii(5, 50); }, "?\r"},
+        {"modbus", [](Probes& p) { return p.ProbeModbus(1, 50); },
+         Bytes({0x01, 0x03, 0x04, 0x40, 0x00, 0x00, 0x00, 0xFA, 0x33})},
+        {"lyrabus", [](Probes& p) { return p.ProbeLyraBus(1, 50); }, lyraBusReply},
+    };
+    for (const EchoCase& c : cases) {
+        const int limit = c.name == std::string("modbus") ? 70 : 50;
+        // Echo at once, reply 3 ms later, also when the echo comes in two pieces.
+        port_.on_write = [&](const std::string& request) {
+            port_.Arrive(milliseconds(1), request.substr(0, 3));
+            port_.Arrive(milliseconds(2), request.substr(3) + c.reply.substr(0, 1));
+            port_.Arrive(milliseconds(5), c.reply.substr(1));
+        };
+        EXPECT_TRUE(c.probe(probes_)) << c.name;
+        port_.input.clear();
+        // The echo alone is no reply, and the limit counts from the send.
+        port_.on_write = [&](const std::string& request) {
+            port_.Arrive(milliseconds(1), request);
+            port_.Arrive(milliseconds(limit + 1), c.reply);
+        };
+        EXPECT_EQ(Spent([&] { EXPECT_FALSE(c.probe(probes_)) << c.name; }), milliseconds(limit));
+        clock_.Advance(milliseconds(10));
+        port_.DiscardInput();
+        // A request echoed back is never taken for the reply, whole or in part.
+        port_.on_write = [&](const std::string& request) {
+            port_.Arrive(milliseconds(1), request + request);
+        };
+        EXPECT_FALSE(c.probe(probes_)) << c.name;
+        port_.input.clear();
+    }
+}
+
+TEST_F(ProbesTest, AsciiConfirmationAsksTheSameStationAgain) {
+    ReplyWith("?\r");
+    EXPECT_TRUE(probes_.ConfirmAscii(5, 50));
+    port_.on_write = nullptr;
+    port_.input = "?\r";  // a stray reply waiting is discarded first
+    EXPECT_FALSE(probes_.ConfirmAscii(5, 50));
+    EXPECT_EQ(port_.written, AsciiRequest(5) + AsciiRequest(5));
 }
 
 TEST_F(ProbesTest, FailedWriteIsPassedOverAndTheWaitStillRuns) {

@@ -165,6 +165,31 @@ TEST_F(ScanRunTest, FailedOpenShowsThePortErrorAndTheCountCarriesOn) {
     EXPECT_EQ(host_.warnings[0].text, "Trying 460800 baud on COM1 caused the following error: ");
 }
 
+TEST_F(ScanRunTest, SettingRefusedAfterAnOpenStillClosesTheLine) {
+    port_.Fail("BaudRate", 5, "Invalid argument");
+    EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
+    EXPECT_EQ(host_.warnings.size(), 10U);
+    EXPECT_EQ(port_.Count("Open"), 10);
+    EXPECT_EQ(port_.Count("Close"), 10);  // each rate's open is undone
+    EXPECT_EQ(access_.PortHandle(), 0);
+    EXPECT_TRUE(writes_.empty());
+}
+
+// An ASCII reply names no station: a reply to station 5 that comes 70 ms late
+// at 460800 (T = 50) lands in station 6's wait. It is not reported as station
+// 6; the confirming probe finds station 6 silent.
+TEST_F(ScanRunTest, LateAsciiReplyIsNotCreditedToTheNextStation) {
+    port_.on_write = [this](const std::string& request) {
+        writes_.push_back({clock_.Now(), port_.rate, request});
+        if (request == AsciiRequest(5) && port_.rate == 460800) {
+            port_.Arrive(milliseconds(70), "?\r");
+        }
+    };
+    EXPECT_FALSE(run_.DetectionEngine(1, 8, false, true, false));
+    EXPECT_TRUE(host_.found.empty());
+    EXPECT_EQ(writes_.size(), 8U * 10U + 1U);  // and the confirming probe of station 6
+}
+
 TEST_F(ScanRunTest, NoProbeChosenStillWalksEveryRateAndStation) {
     EXPECT_FALSE(run_.DetectionEngine(1, 3, false, false, false));
     EXPECT_EQ(port_.Count("Open"), 10);

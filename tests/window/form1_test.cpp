@@ -71,7 +71,9 @@ TEST(Form1Test, WindowAtCreation) {
     EXPECT_EQ(Control<QLabel>(form, "Label2")->text(), "v1.5");
     EXPECT_EQ(Control<QLabel>(form, "Label3")->text(),
               "Select COM port to scan and the protocol type then press Go");
-    EXPECT_TRUE(Control<QLabel>(form, "Label4")->text().startsWith("Detects VRN and VKT devices"));
+    EXPECT_EQ(Control<QLabel>(form, "Label4")->text(),
+              "Detects VRN and VKT devices in either Modbus, ASCII or LyraBus protocol variants. "
+              "You should have only the unidentified device connected to the selected COM port.");
     EXPECT_EQ(Control<QLabel>(form, "Label4")->palette().color(QPalette::WindowText),
               QColor(0x01, 0x36, 0x68));
     EXPECT_EQ(Control<QLabel>(form, "Image2")->pixmap().size(), QSize(48, 48));

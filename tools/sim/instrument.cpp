@@ -36,17 +36,25 @@ void Instrument::Run() {
     char buffer[4096];
     for (;;) {
         pollfd fds[2] = {{line_.MasterFd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        const int ready = ::poll(fds, 2, config_.babble ? 1 : -1);
+        const bool chatty = config_.babble || config_.static_noise;
+        const int ready = ::poll(fds, 2, chatty ? 1 : -1);
         if (ready == -1 || (fds[1].revents & POLLIN) != 0 || (fds[0].revents & POLLNVAL) != 0) {
             return;
         }
         if (config_.babble) {
             line_.Send(Garbage(&config_.seed));
         }
+        if (config_.static_noise) {
+            line_.Send(RandomBytes(&config_.seed));
+        }
         if ((fds[0].revents & POLLIN) != 0) {
             const ssize_t n = ::read(line_.MasterFd(), buffer, sizeof buffer);
             if (n > 0) {
-                Take(std::string(buffer, static_cast<std::size_t>(n)));
+                const std::string bytes(buffer, static_cast<std::size_t>(n));
+                if (config_.echo) {
+                    line_.Send(bytes);
+                }
+                Take(bytes);
             }
         }
     }

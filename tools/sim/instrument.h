@@ -15,13 +15,16 @@ struct InstrumentConfig {
     Protocol protocol = Protocol::Ascii;
     int baud = 9600;
     int station = 1;
-    int delay_ms = 2;          // from the request's last byte to the reply
-    bool noise = false;        // at other rates, answer requests with garbage
-    int partial = -1;          // send only this many reply bytes (-1: all)
-    int pieces = 1;            // send the reply in this many pieces...
-    int gap_ms = 0;            // ...with this gap between them
-    bool babble = false;       // send garbage all the time
-    std::FILE* log = nullptr;  // one line per request seen
+    int delay_ms = 2;           // from the request's last byte to the reply
+    bool noise = false;         // at other rates, answer requests with garbage
+    int partial = -1;           // send only this many reply bytes (-1: all)
+    int pieces = 1;             // send the reply in this many pieces...
+    int gap_ms = 0;             // ...with this gap between them
+    bool babble = false;        // send garbage all the time
+    bool static_noise = false;  // send uniformly random bytes all the time
+    bool echo = false;          // hand every received byte straight back, as
+                                // a two-wire RS-485 adapter does
+    std::FILE* log = nullptr;   // one line per request seen
     unsigned seed = 1;
 };
 

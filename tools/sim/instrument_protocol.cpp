@@ -103,14 +103,30 @@ std::string ReplyFor(Protocol protocol, int station) {
     return {};
 }
 
-std::string Garbage(unsigned* seed) {
-    static const char kValues[] = {Byte(0x80), Byte(0xE0), Byte(0xF8), Byte(0xFE), Byte(0xFF)};
+namespace {
+
+unsigned NextRandom(unsigned* seed) {
     *seed = *seed * 1103515245U + 12345U;
-    const unsigned count = 1 + (*seed >> 16) % 4;
+    return *seed >> 16;
+}
+
+}  // namespace
+
+std::string RandomBytes(unsigned* seed) {
+    const unsigned count = 1 + NextRandom(seed) % 8;
     std::string out;
     for (unsigned i = 0; i < count; ++i) {
-        *seed = *seed * 1103515245U + 12345U;
-        out += kValues[(*seed >> 16) % sizeof kValues];
+        out += Byte(static_cast<int>(NextRandom(seed)));
+    }
+    return out;
+}
+
+std::string Garbage(unsigned* seed) {
+    static const char kValues[] = {Byte(0x80), Byte(0xE0), Byte(0xF8), Byte(0xFE), Byte(0xFF)};
+    const unsigned count = 1 + NextRandom(seed) % 4;
+    std::string out;
+    for (unsigned i = 0; i < count; ++i) {
+        out += kValues[NextRandom(seed) % sizeof kValues];
     }
     return out;
 }

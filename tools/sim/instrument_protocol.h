@@ -26,3 +26,7 @@ std::string ReplyFor(Protocol protocol, int station);
 // Bytes a line at the wrong rate delivers: drawn from framing-error values,
 // none of which can begin or complete a valid reply.
 std::string Garbage(unsigned* seed);
+
+// A few bytes of uniformly random value, as line noise at the right rate
+// delivers them.
+std::string RandomBytes(unsigned* seed);

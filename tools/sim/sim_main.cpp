@@ -13,7 +13,8 @@ namespace {
 const char kUsage[] =
     "usage: probelyn-sim --protocol ascii|modbus|lyrabus --baud RATE --station N\n"
     "                    [--link PATH] [--delay MS] [--noise] [--partial N]\n"
-    "                    [--pieces N --gap MS] [--babble] [--log FILE|-]\n"
+    "                    [--pieces N --gap MS] [--babble] [--static] [--echo]\n"
+    "                    [--log FILE|-]\n"
     "\n"
     "  --link PATH   put a symlink to the instrument's line at PATH\n"
     "                (e.g. /dev/ttyUSB0, so that the program lists it)\n"
@@ -23,6 +24,9 @@ const char kUsage[] =
     "  --partial N   send only the first N bytes of each reply\n"
     "  --pieces N    send each reply in N pieces, --gap MS apart\n"
     "  --babble      send garbage bytes all the time\n"
+    "  --static      send uniformly random bytes all the time\n"
+    "  --echo        hand every byte received straight back, as a two-wire\n"
+    "                RS-485 adapter does\n"
     "  --log FILE    log each request seen (time, rate, bytes); - for stdout\n";
 
 [[noreturn]] void Usage(const char* problem) {
@@ -80,6 +84,10 @@ Options Parse(int argc, char* argv[]) {
             o.config.gap_ms = Number(value());
         } else if (arg == "--babble") {
             o.config.babble = true;
+        } else if (arg == "--static") {
+            o.config.static_noise = true;
+        } else if (arg == "--echo") {
+            o.config.echo = true;
         } else if (arg == "--log") {
             const std::string file = value();
             o.config.log = file == "-" ? stdout : std::fopen(file.c_str(), "w");
