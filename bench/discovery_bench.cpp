@@ -16,6 +16,7 @@ namespace {
 struct SilentHost : DiscoveryHost {
     void SetStatus(const std::string&) override {}
     void AddPort(int) override { ++listed; }
+    void NotListed(int, const ErrorRecord&) override {}
     void ServiceEvents() override {}
     int listed = 0;
 };

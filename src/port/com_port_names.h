@@ -1,13 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 // Which device is COMn. On Windows COMn is the native name. On Linux the
-// serial devices are numbered the way Wine numbers them: /dev/ttyS0, ttyS1, ...
-// up to the first missing index, then ttyUSB0..., then ttyACM0..., as COM1,
-// COM2, ... The numbering is made once and kept for the life of the program.
+// program numbers the serial devices it finds in /dev once, at start, and
+// keeps that numbering for the life of the program (see SerialDeviceOrder).
 class ComPortNames {
   public:
     // The platform's numbering, made now.
@@ -19,14 +19,33 @@ class ComPortNames {
 
     // The device to open for COMn, or nothing when COMn has no device.
     std::optional<std::string> DeviceFor(int n) const;
+    // Whether any serial device was found (always true with native names).
+    bool Any() const { return native_ || !devices_.empty(); }
 
   private:
     bool native_ = false;
     std::vector<std::string> devices_;
 };
 
-// Walks root/<pattern>0, root/<pattern>1, ... for each pattern in order, each up
-// to its first missing index, and lists what exists (symlinks to devices count).
-std::vector<std::string> NumberSerialDevices(const std::string& root,
-                                             const std::vector<std::string>& patterns = {
-                                                 "ttyS", "ttyUSB", "ttyACM"});
+// The families of serial device names, in the order they are numbered: on-board
+// UARTs, USB adapters (usb-serial drivers, then CDC-ACM), ARM boards' UARTs,
+// Exar USB adapters, Bluetooth serial links, then the UARTs of i.MX, Tegra and
+// SC16IS7xx boards.
+inline const std::vector<std::string> kSerialFamilies = {
+    "ttyS", "ttyUSB", "ttyACM", "ttyAMA", "ttyXRUSB", "rfcomm", "ttymxc", "ttyTHS", "ttySC"};
+
+// The numbering rule: of the names in a device folder, those of a serial
+// family followed by an index (ttyUSB1, rfcomm0), in family order and within a
+// family by ascending index, gaps skipped. Names that isDevice rejects (a
+// kernel's phantom UART with no hardware behind it) take no number.
+std::vector<std::string> SerialDeviceOrder(const std::vector<std::string>& names,
+                                           const std::function<bool(const std::string&)>& isDevice);
+
+// The rule applied to a folder: its entries by the rule, as paths. A symlink
+// counts when it leads to something; isDevice is asked with the path.
+std::vector<std::string> NumberSerialDevices(
+    const std::string& root, const std::function<bool(const std::string&)>& isDevice);
+
+// Whether a node is a serial device rather than a phantom UART: on Linux a
+// ttyS node whose driver reports no UART type behind it is a phantom.
+bool IsSerialDevice(const std::string& path);

@@ -1,5 +1,16 @@
 #include "port_discovery.h"
 
+namespace {
+
+// Whether a failed attempt met a device: no device numbered COMn, a device
+// that is not there, and a refusal without a reason tell nothing.
+bool DeviceExists(const ErrorRecord& error) {
+    return !error.IsClear() && error.number != LineError::kNoDevice &&
+           error.number != LineError::kDeviceNotFound;
+}
+
+}  // namespace
+
 int DiscoverPorts(PortAccess& access, DiscoveryHost& host) {
     int listed = 0;
     for (int n = 1; n <= kHighestComPort; ++n) {
@@ -7,6 +18,8 @@ int DiscoverPorts(PortAccess& access, DiscoveryHost& host) {
         if (access.CheckPort(n)) {
             host.AddPort(n);
             ++listed;
+        } else if (DeviceExists(access.Error())) {
+            host.NotListed(n, access.Error());
         }
         host.ServiceEvents();
         if (host.Abandoned()) {

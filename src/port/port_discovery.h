@@ -11,6 +11,8 @@ class DiscoveryHost {
     virtual void SetStatus(const std::string& Message) = 0;
     // Lists line n as "COM" + n with item data n.
     virtual void AddPort(int n) = 0;
+    // Line n has a device that did not open, for the reason in `error`.
+    virtual void NotListed(int n, const ErrorRecord& error) = 0;
     virtual void ServiceEvents() = 0;
     // True once the program is ending (its window was closed): discovery
     // stops at once.
@@ -19,7 +21,8 @@ class DiscoveryHost {
 
 inline constexpr int kHighestComPort = 100;
 
-// Tries COM1..COM100 at 9600 baud, in order, and lists each line that opens.
+// Tries COM1..COM100 at 9600 baud, in order, and lists each line that opens;
+// a line whose device exists but does not open is reported with its reason.
 // Lines that opened are left open. Stops early when the host abandons it.
 // Returns how many were listed.
 int DiscoverPorts(PortAccess& access, DiscoveryHost& host);

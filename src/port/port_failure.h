@@ -3,6 +3,20 @@
 #include <stdexcept>
 #include <string>
 
+// The numbers a failure of the line carries: Qt SerialPort's SerialPortError
+// values for what Qt reports (the first two named here, as they are judged),
+// and the line's own above them. "No permission" and "busy" stay distinct.
+namespace LineError {
+inline constexpr int kDeviceNotFound = 1;  // QSerialPort::DeviceNotFoundError
+inline constexpr int kPermission = 2;      // QSerialPort::PermissionError (access or lock)
+inline constexpr int kNoDevice = 100;      // no device is numbered COMn
+inline constexpr int kNotOpen = 101;
+inline constexpr int kOsQuery = 102;
+inline constexpr int kBusy = 103;            // another program holds the line
+inline constexpr int kRateNotApplied = 104;  // the driver runs another rate
+inline constexpr int kNoAccess = 105;        // the user may not open the device
+}  // namespace LineError
+
 // A failure of a serial-port member: a number and the system's own description
 // text, which travels unchanged to the box that shows it.
 class PortFailure : public std::runtime_error {

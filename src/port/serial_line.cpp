@@ -9,13 +9,7 @@
 
 namespace {
 
-// Numbers carried by failures that the line reports itself, above Qt's own
-// error enumeration.
-constexpr int kNoDevice = 100;
-constexpr int kNotOpen = 101;
-constexpr int kOsQuery = 102;
-constexpr int kBusy = 103;
-constexpr int kRateNotApplied = 104;
+using namespace LineError;
 
 // How far the rate a driver applies may lie from the one asked for: real UART
 // dividers round a rate by up to a few per cent.
@@ -25,12 +19,12 @@ bool CloseEnough(int applied, int requested) {
     return std::abs(applied - requested) <= kRateTolerance * requested;
 }
 
-std::string BusyText(const std::string& device, const LockHolder& holder) {
+std::string BusyText(const LockHolder& holder) {
     std::string who = "process " + std::to_string(holder.pid);
     if (!holder.program.empty()) {
         who += " (" + holder.program + ")";
     }
-    return device + " is busy: " + who + " holds its lock";
+    return "The line is busy: " + who + " holds its lock";
 }
 
 }  // namespace
@@ -48,8 +42,11 @@ int SerialLine::Open() {
     if (!device) {
         throw PortFailure(kNoDevice, "COM" + std::to_string(number_) + " has no serial device");
     }
+    if (const int error = DeviceAccessError(*device)) {
+        throw PortFailure(kNoAccess, OsErrorText(error));
+    }
     if (const std::optional<LockHolder> holder = ForeignLockHolder(*device)) {
-        throw PortFailure(kBusy, BusyText(*device, *holder));
+        throw PortFailure(kBusy, BusyText(*holder));
     }
     port_.setPortName(QString::fromStdString(*device));
     port_.setBaudRate(rate_);

@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <chrono>
+#include <string>
 #include <utility>
 
 // The operating system's handle of an open line: a file descriptor on Linux,
@@ -32,3 +33,7 @@ LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* 
 // The output rate in bit/s that the driver applied to the open line (on Linux
 // the termios2 speed), or -1 when the system cannot tell.
 int AppliedRate(LineHandle handle);
+
+// The system's error code when this user may not read and write the device
+// (EACCES outside the dialout group), 0 otherwise.
+int DeviceAccessError(const std::string& device);

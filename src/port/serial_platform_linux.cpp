@@ -1,9 +1,13 @@
+#include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "com_port_names.h"
 #include "serial_platform.h"
@@ -48,6 +52,35 @@ const char* OsErrorText(int error) {
     return std::strerror(error);
 }
 
+int DeviceAccessError(const std::string& device) {
+    if (::access(device.c_str(), R_OK | W_OK) == -1 && errno == EACCES) {
+        return EACCES;
+    }
+    return 0;
+}
+
+bool IsSerialDevice(const std::string& path) {
+    // Only the 8250 driver makes nodes for UARTs that may not exist; it says
+    // so through the port type, in sysfs or, for a link, through the node.
+    const std::string name = std::filesystem::path(path).filename().string();
+    if (name.rfind("ttyS", 0) != 0 || name.rfind("ttySC", 0) == 0) {
+        return true;
+    }
+    std::ifstream type("/sys/class/tty/" + name + "/type");
+    int uart = -1;
+    if (type >> uart) {
+        return uart != PORT_UNKNOWN;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd == -1) {
+        return true;  // cannot tell: listed, and discovery says why it fails
+    }
+    serial_struct serial{};
+    const bool phantom = ::ioctl(fd, TIOCGSERIAL, &serial) == 0 && serial.type == PORT_UNKNOWN;
+    ::close(fd);
+    return !phantom;
+}
+
 ComPortNames ComPortNames::System() {
-    return FromDevices(NumberSerialDevices("/dev"));
+    return FromDevices(NumberSerialDevices("/dev", &IsSerialDevice));
 }

@@ -43,6 +43,15 @@ const char* OsErrorText(int error) {
     return text;
 }
 
+// Windows has no device permissions for serial ports.
+int DeviceAccessError(const std::string&) {
+    return 0;
+}
+
+bool IsSerialDevice(const std::string&) {
+    return true;
+}
+
 ComPortNames ComPortNames::System() {
     return Native();
 }

@@ -6,10 +6,29 @@
 #include <QThread>
 #include <QWindow>
 
+#include <cstdio>
+#include <vector>
+
+#include "device_catalogue.h"
 #include "form1.h"
 #include "port_discovery.h"
 
 namespace {
+
+// The system's reason a device did not open, with what to do about the common
+// ones.
+std::string WhyNotOpened(const ErrorRecord& error) {
+    switch (error.number) {
+        case LineError::kNoAccess:
+            return error.description +
+                   " (join the dialout group: sudo usermod -aG dialout $USER, then log out and "
+                   "log in again)";
+        case LineError::kPermission:
+            return error.description + " (another program may be using the line)";
+        default:
+            return error.description;
+    }
+}
 
 // How long start-up waits for the window manager to frame the new window.
 constexpr int kFramingWaitMs = 500;
@@ -19,8 +38,8 @@ constexpr int kFramingWaitMs = 500;
 void AwaitExposed(QWidget& window) {
     QElapsedTimer waited;
     waited.start();
-    while (window.windowHandle() != nullptr && !window.windowHandle()->isExposed() &&
-           waited.elapsed() < kFramingWaitMs) {
+    while (window.isVisible() && window.windowHandle() != nullptr &&
+           !window.windowHandle()->isExposed() && waited.elapsed() < kFramingWaitMs) {
         QApplication::processEvents();
         QThread::msleep(1);
     }
@@ -39,11 +58,32 @@ class Form1::Discovery : public DiscoveryHost {
 
     void AddPort(int n) override {
         form_.PortList->addItem(QStringLiteral("COM%1").arg(n), n);
-        // Linux users see which device COMn stands for.
+        // Which adapter the entry is: its device and what the system knows.
         if (const std::optional<std::string> device = form_.names_.DeviceFor(n)) {
-            form_.PortList->setItemData(form_.PortList->count() - 1,
-                                        QString::fromStdString(*device), Qt::ToolTipRole);
+            const QString about = QString::fromStdString(catalogue_.Describe(*device));
+            const int entry = form_.PortList->count() - 1;
+            form_.PortList->setItemData(entry, about, Qt::ToolTipRole);
+            form_.PortList->setItemData(entry, about, Qt::AccessibleDescriptionRole);
         }
+    }
+
+    void NotListed(int n, const ErrorRecord& error) override {
+        const std::string device = form_.names_.DeviceFor(n).value_or("COM" + std::to_string(n));
+        const std::string reason = device + ": " + WhyNotOpened(error);
+        std::fprintf(stderr, "probelyn: not listed: %s\n", reason.c_str());
+        reasons_.push_back(reason);
+    }
+
+    // Why no line is listed, for the details of the critical box.
+    QString Reasons() const {
+        if (reasons_.empty()) {
+            return QStringLiteral("No serial device exists on this computer.");
+        }
+        std::string text;
+        for (const std::string& reason : reasons_) {
+            text += reason + "\n";
+        }
+        return QString::fromStdString(text);
     }
 
     void ServiceEvents() override { QApplication::processEvents(); }
@@ -51,6 +91,8 @@ class Form1::Discovery : public DiscoveryHost {
 
   private:
     Form1& form_;
+    DeviceCatalogue catalogue_;
+    std::vector<std::string> reasons_;
 };
 
 bool Form1::Load() {
@@ -69,8 +111,10 @@ bool Form1::Load() {
     // Disabling the window took the focus away; the port list gets it back.
     PortList->setFocus(Qt::OtherFocusReason);
     if (PortList->count() == 0) {
-        QMessageBox::critical(this, QStringLiteral("Critical Error"),
-                              QStringLiteral("No serial ports detected!"));
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Critical Error"),
+                        QStringLiteral("No serial ports detected!"), QMessageBox::Ok, this);
+        box.setDetailedText(discovery.Reasons());
+        box.exec();
         return false;
     }
     PortList->setCurrentIndex(0);

@@ -34,6 +34,10 @@ int FakePort::Open() {
     if (refused != open_fails_at_rate.end()) {
         throw PortFailure(16, refused->second);
     }
+    const auto failing = open_fails_on_line.find(number_);
+    if (failing != open_fails_on_line.end()) {
+        throw failing->second;
+    }
     int result = open_result;
     if (!open_by_line.empty()) {
         const auto found = open_by_line.find(number_);

@@ -44,6 +44,8 @@ class FakePort : public PortComponent {
     std::map<int, int> open_by_line;
     // Open fails with this text while the rate set is one of these.
     std::map<int, std::string> open_fails_at_rate;
+    // Open fails with this failure while the line set is one of these.
+    std::map<int, PortFailure> open_fails_on_line;
     int close_result = 0;
     // Requests written while no line was open.
     int writes_while_closed = 0;

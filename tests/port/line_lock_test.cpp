@@ -112,9 +112,10 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
         line.Open();
         ADD_FAILURE() << "opened a line another program holds";
     } catch (const PortFailure& failure) {
-        EXPECT_EQ(failure.Description(), device + " is busy: process " +
-                                             std::to_string(other.Pid()) +
-                                             " (sleep) holds its lock");
+        EXPECT_EQ(failure.Number(), LineError::kBusy);
+        EXPECT_EQ(
+            failure.Description(),
+            "The line is busy: process " + std::to_string(other.Pid()) + " (sleep) holds its lock");
     }
     EXPECT_EQ(Read(lock), contents);
     other.End();

@@ -9,10 +9,14 @@ namespace {
 struct RecordingHost : DiscoveryHost {
     void SetStatus(const std::string& Message) override { statuses.push_back(Message); }
     void AddPort(int n) override { ports.push_back(n); }
+    void NotListed(int n, const ErrorRecord& error) override {
+        unlisted.push_back(std::to_string(n) + ": " + error.description);
+    }
     void ServiceEvents() override { ++turns; }
 
     std::vector<std::string> statuses;
     std::vector<int> ports;
+    std::vector<std::string> unlisted;
     int turns = 0;
 };
 
@@ -31,6 +35,22 @@ TEST(PortDiscoveryTest, ListsOpenLinesInNumericOrderWithStatusForEach) {
     EXPECT_EQ(host.turns, 100);
     EXPECT_EQ(port.Count("Close"), 0);  // lines that opened stay open
     EXPECT_EQ(port.rate, 9600);
+}
+
+TEST(PortDiscoveryTest, DevicesThatDoNotOpenAreReportedWithTheirReason) {
+    FakePort port;
+    port.open_by_line = {{4, 1}};
+    port.open_fails_on_line = {
+        {1, PortFailure(LineError::kNoDevice, "COM1 has no serial device")},
+        {2, PortFailure(LineError::kNoAccess, "Permission denied")},
+        {3, PortFailure(LineError::kBusy, "The line is busy: process 7 (minicom) holds its lock")},
+        {5, PortFailure(LineError::kDeviceNotFound, "No such file or directory")}};
+    PortAccess access(port);
+    RecordingHost host;
+    EXPECT_EQ(DiscoverPorts(access, host), 1);
+    EXPECT_EQ(host.unlisted, (std::vector<std::string>{
+                                 "2: Permission denied",
+                                 "3: The line is busy: process 7 (minicom) holds its lock"}));
 }
 
 TEST(PortDiscoveryTest, LineWhoseRateFailsIsNotListed) {

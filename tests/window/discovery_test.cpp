@@ -27,6 +27,8 @@ TEST(WindowDiscoveryTest, ListsPtysAtCom3AndCom10) {
     EXPECT_EQ(ports->itemData(0).toInt(), 3);
     EXPECT_EQ(ports->itemData(0, Qt::ToolTipRole).toString(),
               QString::fromStdString(com3.SlavePath()));
+    EXPECT_EQ(ports->itemData(0, Qt::AccessibleDescriptionRole).toString(),
+              QString::fromStdString(com3.SlavePath()));
     EXPECT_EQ(ports->itemText(1), "COM10");
     EXPECT_EQ(ports->itemData(1).toInt(), 10);
     EXPECT_EQ(ports->currentIndex(), 0);
@@ -44,7 +46,34 @@ TEST(WindowDiscoveryTest, NoLineAtAllGivesTheCriticalBox) {
     EXPECT_EQ(answerer.Boxes()[0].title, "Critical Error");
     EXPECT_EQ(answerer.Boxes()[0].text, "No serial ports detected!");
     EXPECT_EQ(answerer.Boxes()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(answerer.Boxes()[0].details, "No serial device exists on this computer.");
     EXPECT_EQ(form.findChild<QLabel*>("Status")->text(), "Detecting serial port COM100");
+}
+
+// A user outside the dialout group, a line another program holds: the reasons
+// go to standard error and into the critical box's details.
+TEST(WindowDiscoveryTest, ReasonsWhyNoLineOpenedAreTold) {
+    auto port = std::make_unique<FakePort>();
+    port->open_fails_on_line = {
+        {1, PortFailure(LineError::kNoAccess, "Permission denied")},
+        {2, PortFailure(LineError::kBusy, "The line is busy: process 7 (minicom) holds its lock")}};
+    port->open_result = 0;
+    Form1 form(std::move(port), ComPortNames::FromDevices({"/dev/ttyUSB0", "/dev/ttyACM0"}));
+    MessageBoxAnswerer answerer;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(form.Load());
+    const std::string errors = testing::internal::GetCapturedStderr();
+    const std::string access =
+        "/dev/ttyUSB0: Permission denied (join the dialout group: sudo usermod -aG dialout $USER, "
+        "then log out and log in again)";
+    const std::string busy = "/dev/ttyACM0: The line is busy: process 7 (minicom) holds its lock";
+    EXPECT_NE(
+        errors.find("probelyn: not listed: " + access + "\nprobelyn: not listed: " + busy + "\n"),
+        std::string::npos)
+        << errors;
+    ASSERT_EQ(answerer.Boxes().size(), 1U);
+    EXPECT_EQ(answerer.Boxes()[0].text, "No serial ports detected!");
+    EXPECT_EQ(answerer.Boxes()[0].details.toStdString(), access + "\n" + busy + "\n");
 }
 
 TEST(WindowDiscoveryTest, PortListHasTheFocusAfterDiscovery) {

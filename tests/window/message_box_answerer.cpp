@@ -14,7 +14,7 @@ void MessageBoxAnswerer::Poll() {
     if (box == nullptr || !box->isVisible()) {
         return;
     }
-    seen_.push_back({box->windowTitle(), box->text(), box->icon()});
+    seen_.push_back({box->windowTitle(), box->text(), box->icon(), box->detailedText()});
     QAbstractButton* button = nullptr;
     if (!answers_.empty()) {
         button = box->button(answers_.front());

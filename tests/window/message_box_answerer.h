@@ -17,6 +17,7 @@ class MessageBoxAnswerer : public QObject {
         QString title;
         QString text;
         QMessageBox::Icon icon;
+        QString details;
     };
 
     explicit MessageBoxAnswerer(std::deque<QMessageBox::StandardButton> answers = {});

@@ -1,0 +1,64 @@
+#include "device_catalogue.h"
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kByIdFolder[] = "/dev/serial/by-id";
+
+// The device a path leads to (a link followed), or the path itself.
+std::string Resolved(const std::string& path) {
+    std::error_code error;
+    const fs::path target = fs::canonical(path, error);
+    return error ? path : target.string();
+}
+
+std::string ByIdName(const std::string& target) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(kByIdFolder, error)) {
+        if (Resolved(entry.path().string()) == target) {
+            return entry.path().string();
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string DescribeDevice(const std::string& device, const DeviceFacts& facts) {
+    std::string text = device;
+    std::string about = facts.product;
+    if (!facts.manufacturer.empty()) {
+        about += about.empty() ? facts.manufacturer : " (" + facts.manufacturer + ")";
+    }
+    if (!facts.serialNumber.empty()) {
+        about += (about.empty() ? "serial " : ", serial ") + facts.serialNumber;
+    }
+    if (!about.empty()) {
+        text += " \u2014 " + about;
+    }
+    if (!facts.byIdName.empty()) {
+        text += "\n" + facts.byIdName;
+    }
+    return text;
+}
+
+DeviceCatalogue::DeviceCatalogue() : ports_(QSerialPortInfo::availablePorts()) {}
+
+DeviceFacts DeviceCatalogue::FactsOf(const std::string& device) const {
+    const std::string target = Resolved(device);
+    const QString wanted = QString::fromStdString(target);
+    DeviceFacts facts;
+    for (const QSerialPortInfo& port : ports_) {
+        if (port.systemLocation() == wanted || port.portName() == wanted) {
+            facts.product = port.description().toStdString();
+            facts.manufacturer = port.manufacturer().toStdString();
+            facts.serialNumber = port.serialNumber().toStdString();
+            break;
+        }
+    }
+    facts.byIdName = ByIdName(target);
+    return facts;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QList>
+#include <QSerialPortInfo>
+#include <string>
+
+// What the system knows of a serial device, for the person choosing a line.
+struct DeviceFacts {
+    std::string product;
+    std::string manufacturer;
+    std::string serialNumber;
+    std::string byIdName;  // its stable name under /dev/serial/by-id, if any
+};
+
+// "/dev/ttyUSB0 — FT232R USB UART (FTDI), serial A10K3XYZ", then the by-id
+// name on a line of its own; the path alone when nothing is known.
+std::string DescribeDevice(const std::string& device, const DeviceFacts& facts);
+
+// The serial devices the system (udev on Linux) knows, taken once.
+class DeviceCatalogue {
+  public:
+    DeviceCatalogue();
+
+    DeviceFacts FactsOf(const std::string& device) const;
+    std::string Describe(const std::string& device) const {
+        return DescribeDevice(device, FactsOf(device));
+    }
+
+  private:
+    QList<QSerialPortInfo> ports_;
+};
