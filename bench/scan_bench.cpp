@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "base_time_limit.h"
@@ -91,13 +92,15 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    Instrument startUp({.protocol = Protocol::Ascii, .baud = 9600, .station = 999});
+    auto startUp =
+        std::make_unique<Instrument>(InstrumentConfig{.protocol = Protocol::Ascii, .baud = 9600});
     const std::string device = dir.filePath("ttyUSB0").toStdString();
-    startUp.LinkAt(device);
+    startUp->LinkAt(device);
     Form1 window(nullptr, ComPortNames::FromDevices({device}));
     if (!window.Load()) {
         return 1;
     }
+    startUp.reset();  // each measurement links its own instrument there
     std::printf("Silent line, stations 1-20, ten rates, real window and line\n");
     std::printf("%-8s %13s %13s %10s %11s %12s %12s\n", "probe", "measured", "floor", "ratio",
                 "CPU", "460800 mean", "460800 p95");

@@ -1,5 +1,7 @@
 #include "probe_frames.h"
 
+#include <algorithm>
+
 #include "checksums.h"
 
 namespace {
@@ -11,8 +13,12 @@ char Byte(int value) {
 }  // namespace
 
 std::string AsciiRequest(int station) {
-    const std::string digits = "000" + std::to_string(station);
-    return "!" + digits.substr(digits.size() - 3) + ":XXY?\r";
+    // The station's last three digits, with leading zeros.
+    std::string request = "!000:XXY?\r";
+    const std::string number = std::to_string(station);
+    const std::size_t n = std::min<std::size_t>(3, number.size());
+    request.replace(4 - n, n, number, number.size() - n, n);
+    return request;
 }
 
 std::string AsciiReplyStart() {

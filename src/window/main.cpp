@@ -1,9 +1,15 @@
 #include <QApplication>
+#include <cstdio>
 
+#include "desktop_session.h"
 #include "form1.h"
 #include "program.h"
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<std::string> missing = MissingDesktopSession()) {
+        std::fprintf(stderr, "probelyn: %s\n", missing->c_str());
+        return 2;
+    }
     QApplication app(argc, argv);
     Form1 window;
     return RunProgram(window);

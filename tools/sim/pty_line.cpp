@@ -42,11 +42,27 @@ PtyLine::~PtyLine() {
 }
 
 void PtyLine::LinkAt(const std::string& path) {
-    ::unlink(path.c_str());
+    // symlink() never replaces what is there: a device node, a file or
+    // someone else's link at the path stays as it is.
     if (::symlink(slave_path_.c_str(), path.c_str()) == -1) {
-        Fail("symlink");
+        if (errno == EEXIST) {
+            throw std::runtime_error(path +
+                                     " already exists; not replacing it (remove it first if it "
+                                     "is a stale link)");
+        }
+        Fail(("cannot place a link at " + path).c_str());
     }
     link_ = path;
+}
+
+void PtyLine::RemoveLink() {
+    // Only the link this line placed, and only while it still leads here.
+    char target[PATH_MAX] = {};
+    const ssize_t n = ::readlink(link_.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == slave_path_) {
+        ::unlink(link_.c_str());
+    }
+    link_.clear();
 }
 
 int PtyLine::OutputRate() const {
@@ -108,8 +124,7 @@ std::string PtyLine::ReceiveExactly(std::size_t n, int timeout_ms) {
 
 void PtyLine::Vanish() {
     if (!link_.empty()) {
-        ::unlink(link_.c_str());
-        link_.clear();
+        RemoveLink();
     }
     if (master_ != -1) {
         ::close(master_);

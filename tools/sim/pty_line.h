@@ -16,7 +16,8 @@ class PtyLine {
     const std::string& SlavePath() const { return slave_path_; }
     int MasterFd() const { return master_; }
 
-    // Places a symlink to the slave at path (replacing what is there).
+    // Places a symlink to the slave at path. Anything already there is left
+    // alone and the call fails (std::runtime_error) with a message saying so.
     void LinkAt(const std::string& path);
 
     // The line's output and input rate in bit/s as the program set them.
@@ -35,6 +36,8 @@ class PtyLine {
     void Vanish();
 
   private:
+    void RemoveLink();
+
     int master_ = -1;
     int slave_ = -1;
     std::string slave_path_;

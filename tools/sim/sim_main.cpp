@@ -1,9 +1,10 @@
 // probelyn-sim: one simulated instrument on a pseudo-terminal, for trying the
-// program without hardware. Runs until interrupted.
+// program without hardware. Runs until interrupted (SIGINT, SIGTERM, SIGHUP).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "instrument.h"
@@ -17,7 +18,8 @@ const char kUsage[] =
     "                    [--log FILE|-]\n"
     "\n"
     "  --link PATH   put a symlink to the instrument's line at PATH\n"
-    "                (e.g. /dev/ttyUSB0, so that the program lists it)\n"
+    "                (e.g. /dev/ttyUSB0, so that the program lists it); never\n"
+    "                replaces anything there, and removes only its own link\n"
     "  --delay MS    reply this long after the request (default 2; a delay\n"
     "                beyond the scan's window makes a late reply)\n"
     "  --noise       at other rates, answer requests with garbage bytes\n"
@@ -32,6 +34,11 @@ const char kUsage[] =
 [[noreturn]] void Usage(const char* problem) {
     std::fprintf(stderr, "probelyn-sim: %s\n%s", problem, kUsage);
     std::exit(2);
+}
+
+[[noreturn]] void Help() {
+    std::printf("%s", kUsage);
+    std::exit(0);
 }
 
 int Number(const char* text) {
@@ -59,6 +66,9 @@ Options Parse(int argc, char* argv[]) {
             }
             return argv[++i];
         };
+        if (arg == "--help" || arg == "-h") {
+            Help();
+        }
         if (arg == "--protocol") {
             const std::optional<Protocol> p = ProtocolNamed(value());
             if (!p) {
@@ -112,11 +122,17 @@ int main(int argc, char* argv[]) {
     sigemptyset(&stop);
     sigaddset(&stop, SIGINT);
     sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);  // the instrument thread inherits this
 
     Instrument instrument(options.config);
     if (!options.link.empty()) {
-        instrument.LinkAt(options.link);
+        try {
+            instrument.LinkAt(options.link);
+        } catch (const std::exception& failure) {
+            std::fprintf(stderr, "probelyn-sim: %s\n", failure.what());
+            return 1;
+        }
     }
     std::printf("Instrument on %s%s%s\n", instrument.Device().c_str(),
                 options.link.empty() ? "" : " linked at ", options.link.c_str());

@@ -1,0 +1,27 @@
+# The Debian package that scripts/package builds with CPack: the program and
+# what resources/ installs beside it, the simulator and tests left out.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME probelyn)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "The Probelyn developers <probelyn@corvallen.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find out how a serial measuring instrument is set up")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Probelyn finds out how an unidentified VKT or VRN measuring instrument is set
+up on a serial line: which protocol variant it speaks (an ASCII command
+protocol, Modbus RTU or the binary LyraBus protocol), at which baud rate and
+at which station address. Connect that one instrument, pick the port and the
+protocol, press Go, and Probelyn reports the instrument it finds.")
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.corvallen.example/")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Libraries from the binary itself; Qt's platform plugins are loaded at run
+# time, so the package that holds them is named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)

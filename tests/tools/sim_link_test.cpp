@@ -1,0 +1,55 @@
+// The simulator's link: it never removes or replaces what it did not make.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "pty_line.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(SimLinkTest, WhatIsAtThePathStaysWhatItWas) {
+    QTemporaryDir dir;
+    const fs::path file = dir.filePath("ttyUSB0").toStdString();
+    std::ofstream(file) << "a technician's notes";
+    const fs::path foreign = dir.filePath("ttyUSB1").toStdString();
+    fs::create_symlink("/dev/null", foreign);
+    PtyLine pty;
+    EXPECT_THROW(pty.LinkAt(file), std::runtime_error);
+    EXPECT_THROW(pty.LinkAt(foreign), std::runtime_error);
+    std::string kept;
+    std::getline(std::ifstream(file), kept);
+    EXPECT_EQ(kept, "a technician's notes");
+    EXPECT_EQ(fs::read_symlink(foreign), "/dev/null");
+}
+
+TEST(SimLinkTest, OwnLinkIsRemovedOnlyWhileItIsStillItsOwn) {
+    QTemporaryDir dir;
+    const fs::path link = dir.filePath("ttyUSB2").toStdString();
+    {
+        PtyLine pty;
+        pty.LinkAt(link);
+        EXPECT_EQ(fs::read_symlink(link), pty.SlavePath());
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+    {
+        PtyLine pty;
+        pty.LinkAt(link);
+        fs::remove(link);
+        std::ofstream(link) << "placed later by someone else";
+    }
+    EXPECT_TRUE(fs::is_regular_file(link));
+}
+
+TEST(SimLinkTest, HelpIsUsageAndSuccess) {
+    const std::string command = std::string(SIMULATOR) + " --help > /dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+}
+
+}  // namespace
