@@ -16,9 +16,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.corvallen.example/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Libraries from the binary itself; Qt's platform plugins are loaded at run
-# time, so the package that holds them is named here.
+# time and the fixed layout is drawn in Liberation Sans, so the packages that
+# hold those are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation2")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
