@@ -19,8 +19,6 @@ class ComPortNames {
 
     // The device to open for COMn, or nothing when COMn has no device.
     std::optional<std::string> DeviceFor(int n) const;
-    // Whether any serial device was found (always true with native names).
-    bool Any() const { return native_ || !devices_.empty(); }
 
   private:
     bool native_ = false;

@@ -83,10 +83,11 @@ std::optional<LockHolder> HolderIn(const fs::path& lockFile) {
 
 std::optional<LockHolder> ForeignLockHolder(const std::string& device,
                                             const std::string& lockDirs) {
+    const std::vector<std::string> names = LockNames(device);
     std::istringstream dirs(lockDirs);
     std::string dir;
     while (std::getline(dirs, dir, ':')) {
-        for (const std::string& name : LockNames(device)) {
+        for (const std::string& name : names) {
             if (std::optional<LockHolder> holder = HolderIn(fs::path(dir) / ("LCK.." + name))) {
                 return holder;
             }

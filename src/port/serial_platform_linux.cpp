@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "com_port_names.h"
+#include "line_rate.h"
 #include "serial_platform.h"
 
 qint64 OsQueuedBytes(LineHandle handle, int* error) {
@@ -46,6 +47,11 @@ LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* 
         return LineWait::Failed;
     }
     return ready == 0 ? LineWait::TimedOut : LineWait::Readable;
+}
+
+int AppliedRate(LineHandle handle) {
+    LineRates rates;
+    return ReadLineRates(handle, &rates) ? rates.output : -1;
 }
 
 const char* OsErrorText(int error) {

@@ -11,20 +11,6 @@ Clock::Duration Ms(int ms) {
     return std::chrono::milliseconds(ms);
 }
 
-}  // namespace
-
-std::string FoldCase(std::string bytes) {
-    for (char& c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x41 && b <= 0x5A) {
-            c = static_cast<char>(b + 0x20);
-        }
-    }
-    return bytes;
-}
-
-namespace {
-
 // Whether what came so far is, or may still become, an echo of the request:
 // it begins with the whole request, or is a beginning of it.
 bool MayBeEcho(const std::string& got, const std::string& sent) {
@@ -36,6 +22,16 @@ bool MayBeEcho(const std::string& got, const std::string& sent) {
 }
 
 }  // namespace
+
+std::string FoldCase(std::string bytes) {
+    for (char& c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x41 && b <= 0x5A) {
+            c = static_cast<char>(b + 0x20);
+        }
+    }
+    return bytes;
+}
 
 bool ReplyWait::LookFor(const std::string& Data, int Timeout, const std::string& sent) {
     const Clock::Duration start = clock_.Now();
@@ -71,16 +67,13 @@ std::string ReplyWait::Receive(int want, Clock::Duration deadline, bool passFail
                                const std::string& sent) {
     const auto wanted = static_cast<std::size_t>(want);
     std::string got;
-    for (;;) {
-        const bool echo = MayBeEcho(got, sent);
-        const std::size_t target = echo ? sent.size() + wanted : wanted;
+    // One read, unless the bytes begin as an echo: then on to its end and the
+    // wanted bytes after it, while there is time.
+    do {
+        const std::size_t target = MayBeEcho(got, sent) ? sent.size() + wanted : wanted;
         Await(static_cast<int>(target - std::min(target, got.size())), deadline, passFailures);
         got += Prt_.Read(kReadSize);
-        const bool moreToCome = MayBeEcho(got, sent) && got.size() < sent.size() + wanted;
-        if (!moreToCome || clock_.Now() >= deadline) {
-            break;
-        }
-    }
+    } while (MayBeEcho(got, sent) && got.size() < sent.size() + wanted && clock_.Now() < deadline);
     if (MayBeEcho(got, sent) && got.size() >= sent.size()) {
         got.erase(0, sent.size());
     }

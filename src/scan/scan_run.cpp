@@ -122,23 +122,25 @@ bool ScanRun::DetectionEngine(std::int16_t AddressLo, std::int16_t AddressHi, bo
 // probe of the station.
 bool ScanRun::ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MODBUS,
                            std::string* kind) {
+    using Probe = bool (Probes::*)(int, int);
     struct Choice {
         bool chosen;
-        bool (Probes::*probe)(int, int);
+        Probe probe;
+        Probe confirm;  // asks again after a match whose reply names no station
         const char* kind;
     };
-    const Choice choices[] = {{ASCII, &Probes::ProbeAscii, "ASCII"},
-                              {MODBUS, &Probes::ProbeModbus, "ModBus"},
-                              {LYRABUS, &Probes::ProbeLyraBus, "Lyrabus"}};
+    const Choice choices[] = {{ASCII, &Probes::ProbeAscii, &Probes::ConfirmAscii, "ASCII"},
+                              {MODBUS, &Probes::ProbeModbus, nullptr, "ModBus"},
+                              {LYRABUS, &Probes::ProbeLyraBus, nullptr, "Lyrabus"}};
     for (const Choice& c : choices) {
         if (!c.chosen) {
             continue;
         }
         bool answered = false;
         Skip([&] { answered = (probes_.*c.probe)(station, T); });
-        if (answered && c.probe == &Probes::ProbeAscii) {
+        if (answered && c.confirm != nullptr) {
             answered = false;
-            Skip([&] { answered = probes_.ConfirmAscii(station, T); });
+            Skip([&] { answered = (probes_.*c.confirm)(station, T); });
         }
         if (answered) {
             *kind = c.kind;

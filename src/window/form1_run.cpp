@@ -25,16 +25,14 @@ struct PhaseLook {
     ListState protocol;
 };
 
-// The run-control state table, as the controls show it.
-PhaseLook LookOf(int phase) {
-    static constexpr PhaseLook kLooks[] = {
-        {"Go", ListState::Keep, ListState::Keep},            // Idle
-        {"Stop", ListState::Disabled, ListState::Disabled},  // Scanning
-        {"Go", ListState::Keep, ListState::Enabled},         // Stopping
-        {"Stop", ListState::Keep, ListState::Keep},          // Closing
-    };
-    return kLooks[phase];
-}
+// The run-control state table, as the controls show it, in the order of the
+// run phases.
+constexpr PhaseLook kPhaseLooks[] = {
+    {"Go", ListState::Keep, ListState::Keep},            // Idle
+    {"Stop", ListState::Disabled, ListState::Disabled},  // Scanning
+    {"Go", ListState::Keep, ListState::Enabled},         // Stopping
+    {"Stop", ListState::Keep, ListState::Keep},          // Closing
+};
 
 void Apply(QWidget* list, ListState state) {
     if (state != ListState::Keep) {
@@ -55,7 +53,7 @@ void Form1::ConnectRun(Clock& clock) {
 
 void Form1::ShowPhase(RunPhase phase) {
     phase_ = phase;
-    const PhaseLook look = LookOf(static_cast<int>(phase));
+    const PhaseLook& look = kPhaseLooks[static_cast<std::size_t>(phase)];
     GoButton->setText(QString::fromLatin1(look.caption));
     Apply(PortList, look.portList);
     Apply(protocol, look.protocol);

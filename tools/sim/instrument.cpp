@@ -74,6 +74,11 @@ void Instrument::Take(const std::string& bytes) {
     }
 }
 
+int Instrument::Requests() const {
+    const std::lock_guard<std::mutex> lock(seen_mutex_);
+    return static_cast<int>(seen_.size());
+}
+
 std::vector<Instrument::Seen> Instrument::RequestsSeen() const {
     const std::lock_guard<std::mutex> lock(seen_mutex_);
     return seen_;
@@ -81,7 +86,6 @@ std::vector<Instrument::Seen> Instrument::RequestsSeen() const {
 
 void Instrument::Handle(const std::string& request, int station) {
     const auto now = std::chrono::steady_clock::now();
-    ++requests_;
     const int rate = line_.OutputRate();
     {
         const std::lock_guard<std::mutex> lock(seen_mutex_);

@@ -48,7 +48,7 @@ class Instrument {
     const std::string& Device() const { return line_.SlavePath(); }
     void LinkAt(const std::string& path) { line_.LinkAt(path); }
     // Requests of its protocol seen (any station, any rate).
-    int Requests() const { return requests_; }
+    int Requests() const;
     // Every request of its protocol seen so far, oldest first.
     std::vector<Seen> RequestsSeen() const;
     // When the last byte of the latest answer was handed to the line.
@@ -70,7 +70,6 @@ class Instrument {
     InstrumentConfig config_;
     PtyLine line_;
     std::string pending_;
-    std::atomic<int> requests_{0};
     mutable std::mutex seen_mutex_;
     std::vector<Seen> seen_;
     std::atomic<std::chrono::steady_clock::rep> last_answer_{0};

@@ -1,7 +1,7 @@
 #pragma once
 
-// The rates a tty is set to, read with TCGETS2 so that custom rates such as
-// 76800 come out exactly (plain tcgetattr cannot tell them apart).
+// The rates a Linux tty is set to, read with TCGETS2 so that custom rates such
+// as 76800 come out exactly (plain tcgetattr cannot tell them apart).
 struct LineRates {
     int output = 0;
     int input = 0;
