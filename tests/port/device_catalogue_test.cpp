@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "pty_line.h"
-
 namespace {
 
 TEST(DeviceCatalogueTest, DescriptionSaysWhatIsKnown) {
@@ -24,11 +22,6 @@ TEST(DeviceCatalogueTest, DescriptionSaysWhatIsKnown) {
     for (const Case& c : cases) {
         EXPECT_EQ(DescribeDevice("/dev/ttyUSB0", c.facts), c.expected);
     }
-}
-
-TEST(DeviceCatalogueTest, DeviceTheSystemKnowsNothingOfIsItsPathAlone) {
-    PtyLine pty;
-    EXPECT_EQ(DeviceCatalogue().Describe(pty.SlavePath()), pty.SlavePath());
 }
 
 }  // namespace

@@ -41,53 +41,31 @@ TEST_P(DifficultLineTest, ReportsTheTrueStationOrNothing) {
     }
 }
 
-constexpr int kFastest = 460800;
+// An instrument at station 5 at 460800 baud, replying delay_ms after the
+// request, behind an adapter that echoes requests or not.
+DifficultLine Line(const char* name, Protocol protocol, int protocolIndex, int delay_ms, bool echo,
+                   const char* report) {
+    return {
+        name,
+        {.protocol = protocol, .baud = 460800, .station = 5, .delay_ms = delay_ms, .echo = echo},
+        protocolIndex,
+        report};
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, DifficultLineTest,
-    testing::Values(
-        // A reply 70 ms after the request, where the wait is 50 ms: it lands in
-        // the next station's wait.
-        DifficultLine{"LateAscii",
-                      {.protocol = Protocol::Ascii, .baud = kFastest, .station = 5, .delay_ms = 70},
-                      1,
-                      nullptr},
-        DifficultLine{
-            "LateLyraBus",
-            {.protocol = Protocol::LyraBus, .baud = kFastest, .station = 5, .delay_ms = 70},
-            0,
-            nullptr},
-        // An adapter that echoes every request, the reply 3 ms after the echo.
-        DifficultLine{"EchoAscii",
-                      {.protocol = Protocol::Ascii,
-                       .baud = kFastest,
-                       .station = 5,
-                       .delay_ms = 3,
-                       .echo = true},
-                      1,
-                      "ASCII device on COM1 at 460800 baudrate on station 5"},
-        DifficultLine{"EchoModbus",
-                      {.protocol = Protocol::Modbus,
-                       .baud = kFastest,
-                       .station = 5,
-                       .delay_ms = 3,
-                       .echo = true},
-                      2,
-                      "ModBus device on COM1 at 460800 baudrate on station 5"},
-        DifficultLine{"EchoLyraBus",
-                      {.protocol = Protocol::LyraBus,
-                       .baud = kFastest,
-                       .station = 5,
-                       .delay_ms = 3,
-                       .echo = true},
-                      0,
-                      "Lyrabus device on COM1 at 460800 baudrate on station 5"},
-        // Random bytes all the time and no instrument at these stations.
-        DifficultLine{
-            "StaticAscii",
-            {.protocol = Protocol::Ascii, .baud = kFastest, .station = 999, .static_noise = true},
-            1,
-            nullptr}),
-    [](const testing::TestParamInfo<DifficultLine>& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lines, DifficultLineTest,
+                         testing::Values(
+                             // A reply 70 ms after the request, where the wait is 50 ms: it lands
+                             // in the next station's wait.
+                             Line("LateAscii", Protocol::Ascii, 1, 70, false, nullptr),
+                             // An adapter that echoes every request, the reply 3 ms after the echo.
+                             Line("EchoAscii", Protocol::Ascii, 1, 3, true,
+                                  "ASCII device on COM1 at 460800 baudrate on station 5"),
+                             Line("EchoModbus", Protocol::Modbus, 2, 3, true,
+                                  "ModBus device on COM1 at 460800 baudrate on station 5"),
+                             Line("EchoLyraBus", Protocol::LyraBus, 0, 3, true,
+                                  "Lyrabus device on COM1 at 460800 baudrate on station 5")),
+                         [](const testing::TestParamInfo<DifficultLine>& row) {
+                             return std::string(row.param.name);
+                         });
 
 }  // namespace
