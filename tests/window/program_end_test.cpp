@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 #include "instrument.h"
@@ -19,7 +20,9 @@ struct EndCase {
     QStringList args;
     const char* awaited;  // output line to wait for; none: the program is still starting
     int answeringBaud;    // the instrument answers station 1 at this rate
-    bool lockHeld;        // the line is open when the signal comes
+    // Whether the line is open when the signal comes; during discovery lines
+    // open and close by turns, so either may be true.
+    std::optional<bool> lockHeld;
 };
 
 void PrintTo(const EndCase& c, std::ostream* out) {
@@ -71,7 +74,9 @@ TEST_P(ProgramEndTest, EndsNormallyAndReleasesTheLine) {
         ASSERT_TRUE(AwaitLine(program, c.awaited)) << c.name;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(!LocksFor(device).isEmpty(), c.lockHeld);
+    if (c.lockHeld.has_value()) {
+        EXPECT_EQ(!LocksFor(device).isEmpty(), *c.lockHeld);
+    }
     ::kill(static_cast<pid_t>(program.processId()), c.signal);
 
     ASSERT_TRUE(program.waitForFinished(10000)) << c.name;
@@ -82,10 +87,11 @@ TEST_P(ProgramEndTest, EndsNormallyAndReleasesTheLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryState, ProgramEndTest,
-    testing::Values(EndCase{"Discovery", SIGTERM, {"--slow-open", "100"}, nullptr, 9600, false},
-                    EndCase{"Idle", SIGINT, {}, "ready", 9600, false},
-                    EndCase{"Scanning", SIGHUP, {"--go", "1"}, "ready", 9600, true},
-                    EndCase{"DeviceFoundBox", SIGTERM, {"--go", "1"}, "box", 460800, true}),
+    testing::Values(
+        EndCase{"Discovery", SIGTERM, {"--slow-open", "100"}, nullptr, 9600, std::nullopt},
+        EndCase{"Idle", SIGINT, {}, "ready", 9600, false},
+        EndCase{"Scanning", SIGHUP, {"--go", "1"}, "ready", 9600, true},
+        EndCase{"DeviceFoundBox", SIGTERM, {"--go", "1"}, "box", 460800, true}),
     [](const testing::TestParamInfo<EndCase>& row) { return std::string(row.param.name); });
 
 }  // namespace
