@@ -2,6 +2,6 @@
 
 // Windows opens a serial device for one program at a time and keeps no lock
 // files: a busy line fails to open with the system's own reason.
-std::optional<LockHolder> ForeignLockHolder(const std::string&, const std::string&) {
-    return std::nullopt;
+LineLocks InspectLineLocks(const std::string&, const std::string&) {
+    return {};
 }

@@ -15,6 +15,7 @@ inline constexpr int kOsQuery = 102;
 inline constexpr int kBusy = 103;            // another program holds the line
 inline constexpr int kRateNotApplied = 104;  // the driver runs another rate
 inline constexpr int kNoAccess = 105;        // the user may not open the device
+inline constexpr int kLockUnjudged = 106;    // a lock names the line but cannot be read
 }  // namespace LineError
 
 // A failure of a serial-port member: a number and the system's own description

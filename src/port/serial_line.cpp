@@ -45,9 +45,7 @@ int SerialLine::Open() {
     if (const int error = DeviceAccessError(*device)) {
         throw PortFailure(kNoAccess, OsErrorText(error));
     }
-    if (const std::optional<LockHolder> holder = ForeignLockHolder(*device)) {
-        throw PortFailure(kBusy, BusyText(*holder));
-    }
+    RefuseLockedLine(*device);
     port_.setPortName(QString::fromStdString(*device));
     port_.setBaudRate(rate_);
     port_.setDataBits(QSerialPort::Data8);
@@ -68,6 +66,18 @@ int SerialLine::Open() {
     RefuseUnappliedRate();
     RequestLowLatency(port_.handle());
     return 1;
+}
+
+void SerialLine::RefuseLockedLine(const std::string& device) const {
+    const LineLocks locks = InspectLineLocks(device);
+    switch (locks.verdict) {
+        case LineLocks::Verdict::Free:
+            return;
+        case LineLocks::Verdict::Held:
+            throw PortFailure(kBusy, BusyText(locks.holder));
+        case LineLocks::Verdict::Unjudged:
+            throw PortFailure(kLockUnjudged, "The line's lock cannot be judged: " + locks.reason);
+    }
 }
 
 int SerialLine::AppliedRate() {

@@ -42,6 +42,8 @@ class SerialLine : public PortComponent {
     virtual int AppliedRate();
 
   private:
+    // Fails when another program holds the line, or its lock cannot be read.
+    void RefuseLockedLine(const std::string& device) const;
     // Closes the line and fails when the driver runs it at another rate.
     void RefuseUnappliedRate();
     // Throws the port's pending error, if any, as a failure of the member.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,7 +67,11 @@ std::string Formatted(const char* format, int pid) {
     return text;
 }
 
-TEST(LineLockTest, LiveHolderInEveryFormatDeadOneIsNobody) {
+LineLocks::Verdict VerdictOn(const std::string& device, const std::string& locks) {
+    return InspectLineLocks(device, locks).verdict;
+}
+
+TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
     QTemporaryDir dir;
     const std::string locks = dir.path().toStdString();
     const std::string lock = locks + "/LCK..ttyUSB7";
@@ -74,22 +79,51 @@ TEST(LineLockTest, LiveHolderInEveryFormatDeadOneIsNobody) {
     const int pid = other.Pid();
     std::string binary(4, '\0');
     std::memcpy(binary.data(), &pid, 4);
-    const std::string formats[] = {Formatted("%10d\n", pid), Formatted("%d\n", pid),
-                                   Formatted("%d\nminicom\nhost\n", pid), binary};
-    for (const std::string& contents : formats) {
+    using V = LineLocks::Verdict;
+    const std::pair<std::string, V> formats[] = {
+        {Formatted("%10d\n", pid), V::Held},
+        {Formatted("%d\n", pid), V::Held},
+        {binary, V::Held},
+        {Formatted("%d\n/bin/sleep\nhost\n", pid), V::Held},  // Qt's format
+        {Formatted("%10d sleep user\n", pid), V::Held},       // minicom's
+        // The PID was reused by another program after a crash: stale.
+        {Formatted("%d\nprobelyn\nhost\n", pid), V::Free},
+        {Formatted("%10d minicom user\n", pid), V::Free},
+    };
+    for (const auto& [contents, verdict] : formats) {
         Write(lock, contents);
-        const std::optional<LockHolder> holder = ForeignLockHolder("/dev/ttyUSB7", locks);
-        ASSERT_TRUE(holder.has_value()) << contents;
-        EXPECT_EQ(holder->pid, pid);
-        EXPECT_EQ(holder->program, "sleep");
+        const LineLocks judged = InspectLineLocks("/dev/ttyUSB7", locks);
+        EXPECT_EQ(judged.verdict, verdict) << contents;
+        if (verdict == V::Held) {
+            EXPECT_EQ(judged.holder.pid, pid);
+            EXPECT_EQ(judged.holder.program, "sleep");
+        }
     }
-    EXPECT_FALSE(ForeignLockHolder("/dev/ttyUSB8", locks).has_value());
+    EXPECT_EQ(VerdictOn("/dev/ttyUSB8", locks), V::Free);
     Write(lock, Formatted("%10d\n", ::getpid()));  // our own lock names nobody else
-    EXPECT_FALSE(ForeignLockHolder("/dev/ttyUSB7", locks).has_value());
+    EXPECT_EQ(VerdictOn("/dev/ttyUSB7", locks), V::Free);
     Write(lock, Formatted("%10d\n", pid));
     other.End();
-    EXPECT_FALSE(ForeignLockHolder("/dev/ttyUSB7", locks).has_value());
+    EXPECT_EQ(VerdictOn("/dev/ttyUSB7", locks), V::Free);
     EXPECT_EQ(Read(lock), Formatted("%10d\n", pid));  // looked at, never changed
+}
+
+// Anyone may place anything in the lock folder: what is not a regular file is
+// never read (a FIFO would block, /dev/zero never end), and the line stays
+// unused with the lock's path and the reason.
+TEST(LineLockTest, LockThatIsNoRegularFileIsNeverRead) {
+    QTemporaryDir dir;
+    const std::string locks = dir.path().toStdString();
+    const std::string lock = locks + "/LCK..ttyUSB7";
+    ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    LineLocks judged = InspectLineLocks("/dev/ttyUSB7", locks);
+    EXPECT_EQ(judged.verdict, LineLocks::Verdict::Unjudged);
+    EXPECT_EQ(judged.reason, lock + ": the lock is not a regular file");
+    std::filesystem::remove(lock);
+    std::filesystem::create_symlink("/dev/zero", lock);
+    judged = InspectLineLocks("/dev/ttyUSB7", locks);
+    EXPECT_EQ(judged.verdict, LineLocks::Verdict::Unjudged);
+    EXPECT_EQ(judged.reason, lock + ": the lock is a symbolic link");
 }
 
 // The line's own check, in the system's lock folder as other programs use it.
@@ -121,6 +155,16 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
     other.End();
     EXPECT_EQ(line.Open(), 1);  // a lock whose process is gone may be taken over
     line.Close();
+    std::filesystem::remove(lock);
+    ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    try {
+        line.Open();
+        ADD_FAILURE() << "opened a line whose lock cannot be judged";
+    } catch (const PortFailure& failure) {
+        EXPECT_EQ(failure.Number(), LineError::kLockUnjudged);
+        EXPECT_EQ(failure.Description(),
+                  "The line's lock cannot be judged: " + lock + ": the lock is not a regular file");
+    }
     std::filesystem::remove(lock);
 }
 

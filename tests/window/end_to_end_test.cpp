@@ -15,10 +15,11 @@ namespace {
 
 class EndToEndTest : public testing::Test {
   protected:
-    // Places the instrument at COM1 and starts the window as the program does.
+    // Places the instrument at COM1, under a name no real device has (locks go
+    // by name), and starts the window as the program does.
     void Start(InstrumentConfig config, int protocolIndex) {
         instrument_ = std::make_unique<Instrument>(config);
-        const std::string device = dir_.filePath("ttyUSB0").toStdString();
+        const std::string device = dir_.filePath("ttyProbelynEndToEnd").toStdString();
         instrument_->LinkAt(device);
         form_ = std::make_unique<TestForm>(nullptr, ComPortNames::FromDevices({device}));
         ASSERT_TRUE(form_->Load());
