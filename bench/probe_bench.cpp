@@ -3,16 +3,25 @@
 //   - the time from the reply's last byte to the probe's verdict (median, p99)
 //   - the CPU time the scanning thread uses per second of waiting with no reply
 //   - how far a wait with no reply overshoots its time limit (median, max)
+// and, for the blocking wait, the CPU a scan of silent stations uses on a
+// silent line and on one that picks up 40 random bytes a second.
 #include <time.h>
 
+#include <unistd.h>
 #include <QCoreApplication>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <random>
+#include <thread>
 #include <vector>
 
 #include "instrument.h"
 #include "probes.h"
+#include "pty_line.h"
 #include "serial_line.h"
 
 namespace {
@@ -93,6 +102,60 @@ Figures Measure() {
     return f;
 }
 
+// Stray bytes on the line, as a cable picking up interference delivers them.
+class Interference {
+  public:
+    Interference(PtyLine& pty, int bytesPerSecond)
+        : pty_(pty), gap_(std::chrono::microseconds(1000000 / bytesPerSecond)) {
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~Interference() {
+        running_ = false;
+        thread_.join();
+    }
+
+  private:
+    void Run() {
+        std::mt19937 random(4242);
+        while (running_) {
+            const char byte = static_cast<char>(random());
+            [[maybe_unused]] const ssize_t n = ::write(pty_.MasterFd(), &byte, 1);
+            std::this_thread::sleep_for(gap_);
+        }
+    }
+
+    PtyLine& pty_;
+    std::chrono::microseconds gap_;
+    std::atomic<bool> running_{true};
+    std::thread thread_;
+};
+
+// CPU share of one core while LyraBus probes stations that do not answer,
+// discarding after each miss as the scan does.
+double ScanCpuShare(int noiseBytesPerSecond) {
+    constexpr int kStations = 100;
+    PtyLine pty;
+    SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
+    line.PortNumber(1);
+    line.BaudRate(115200);
+    line.Open();
+    SteadyClock clock;
+    ReplyWait wait(line, clock);
+    Probes probes(line, wait);
+    std::unique_ptr<Interference> noise;
+    if (noiseBytesPerSecond > 0) {
+        noise = std::make_unique<Interference>(pty, noiseBytesPerSecond);
+    }
+    const double cpu_before = ThreadCpuSeconds();
+    const Steady::time_point wall_before = Steady::now();
+    for (int station = 1; station <= kStations; ++station) {
+        probes.ProbeLyraBus(station, kT);
+        line.DiscardInput();
+    }
+    const double wall = std::chrono::duration<double>(Steady::now() - wall_before).count();
+    return (ThreadCpuSeconds() - cpu_before) / wall;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -111,5 +174,9 @@ int main(int argc, char* argv[]) {
                 blocking.overshoot_median_us, spinning.overshoot_median_us);
     std::printf("%-44s %9.1f us %9.1f us\n", "silent wait past its limit, max",
                 blocking.overshoot_max_us, spinning.overshoot_max_us);
+    std::printf("\nScan of 100 silent LyraBus stations at 115200 baud, blocking wait\n");
+    std::printf("%-44s %10.2f %%\n", "CPU of one core, silent line", ScanCpuShare(0) * 100);
+    std::printf("%-44s %10.2f %%\n", "CPU of one core, 40 random bytes a second",
+                ScanCpuShare(40) * 100);
     return 0;
 }

@@ -145,6 +145,14 @@ void SerialLine::PullQueued(int max) {
 
 bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout) {
     RequireOpen();
+    // The line is readable while anything is queued, however little: what is
+    // there moves into Qt's buffer first (new since the last look, if any), so
+    // the wait blocks only for bytes yet to come.
+    const qint64 held = port_.bytesAvailable();
+    PullQueued(static_cast<int>(kReadBufferBytes));
+    if (port_.bytesAvailable() > held) {
+        return true;
+    }
     int error = 0;
     switch (
         WaitReadable(port_.handle(), std::max(timeout, std::chrono::nanoseconds::zero()), &error)) {

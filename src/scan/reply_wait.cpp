@@ -7,6 +7,9 @@
 
 namespace {
 
+// How often the line is looked at in the last moments of a wait.
+constexpr Clock::Duration kFinalPollStep = std::chrono::microseconds(20);
+
 Clock::Duration Ms(int ms) {
     return std::chrono::milliseconds(ms);
 }
@@ -105,8 +108,9 @@ void ReplyWait::BlockUntilInputOr(Clock::Duration deadline, Clock::Duration now,
                                   bool passFailures) {
     const Clock::Duration left = deadline - now;
     if (left <= Clock::kWakeLatency) {
-        // Blocking would wake too late; the last moments are polled.
-        clock_.SleepFor(left);
+        // Blocking would wake too late; the last moments poll the line, so a
+        // reply that completes then is judged at once.
+        clock_.SleepFor(std::min(left, kFinalPollStep));
         return;
     }
     try {

@@ -9,10 +9,10 @@
 // The timed waits for a reply after a probe's request. Each polls the line's
 // count of waiting bytes until enough are in or the time limit is up, then
 // takes the reply with one Read(999). Between count checks it blocks on the
-// line for new input (until the clock's wake latency before the end) instead
-// of spinning, so a reply is judged the moment its last awaited byte is in and
-// a wait with no reply lasts its full limit, to within a few microseconds,
-// without burning a core.
+// line for new input (until the clock's wake latency before the end, then it
+// polls) instead of spinning, so a reply is judged the moment its last awaited
+// byte is in and a wait with no reply lasts its full limit, to within a few
+// microseconds, without burning a core, also while stray bytes trickle in.
 //
 // Adapters that echo what is sent (two-wire RS-485) hand the request back
 // before the reply. Given the request, a wait that sees the received bytes

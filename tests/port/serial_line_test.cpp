@@ -181,13 +181,19 @@ TEST(SerialLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
     EXPECT_TRUE(access.OpenPort(1, 9600));
 }
 
-TEST_F(SerialLineTest, SilentWaitIsNoFailureAndTheLineReadsAfterwards) {
+TEST_F(SerialLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {
     OpenAt(9600);
     EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20)));
     pty_.Send("ab");
     EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2)));
     EXPECT_TRUE(WaitForCount(line_, 2));
-    EXPECT_EQ(line_.Read(999), "ab");
+    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2)));  // came since the last look
+    // Bytes already waiting are not new: the wait blocks for more.
+    EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20)));
+    pty_.Send("c");
+    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2)));
+    EXPECT_TRUE(WaitForCount(line_, 3));
+    EXPECT_EQ(line_.Read(999), "abc");
 }
 
 TEST(SerialLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {

@@ -54,7 +54,14 @@ TEST_F(ReplyWaitTest, NoReplyLastsTheFullLimitExactly) {
     EXPECT_EQ(Elapsed(), milliseconds(77));
     EXPECT_TRUE(wait_.WaitFor(11, 110).empty());
     EXPECT_EQ(Elapsed(), milliseconds(77 + 110));
-    EXPECT_LE(port_.Count("InputCount"), 4);
+    // One block each, then the last moments polled in steps.
+    EXPECT_LE(port_.Count("InputCount"), 2 * 12);
+}
+
+TEST_F(ReplyWaitTest, ReplyCompletingInTheLastMomentsIsJudgedAtOnce) {
+    port_.Arrive(microseconds(49890), "?\r");
+    EXPECT_TRUE(wait_.LookFor("?\r", 50));
+    EXPECT_LE(Elapsed(), microseconds(49910));
 }
 
 TEST_F(ReplyWaitTest, ExtraBytesOfTheReadAreDroppedLaterOnesStay) {
