@@ -18,6 +18,9 @@ bool Probes::ProbeAscii(int station, int T) {
 }
 
 bool Probes::ConfirmAscii(int station, int T) {
+    // The match judged only the reply's start; the rest of it may still be
+    // coming a byte at a time, and must go with the discard.
+    wait_.AwaitQuiet(kQuietBeforeConfirm, T);
     Prt_.DiscardInput();
     return ProbeAscii(station, T);
 }

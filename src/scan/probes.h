@@ -11,6 +11,9 @@ class Probes {
   public:
     // The Modbus probe waits this much longer than the base time limit.
     static constexpr int kModbusExtraMs = 20;
+    // How long the line must stay quiet before an ASCII match is confirmed:
+    // three characters at the slowest rate scanned (10 bits each at 2400).
+    static constexpr Clock::Duration kQuietBeforeConfirm = std::chrono::microseconds(12500);
 
     Probes(PortComponent& Prt, ReplyWait& wait) : Prt_(Prt), wait_(wait) {}
 
@@ -18,9 +21,9 @@ class Probes {
     bool ProbeModbus(int station, int T);
     bool ProbeLyraBus(int station, int T);
     // An ASCII reply names no station: a late reply meant for the station
-    // before, or noise, can pass for one. After an ASCII match this discards
-    // what is waiting and asks the same station again: true when it answers
-    // again.
+    // before, or noise, can pass for one. After an ASCII match this lets the
+    // rest of that reply come (the line quiet, for at most T), discards what
+    // is waiting and asks the same station again: true when it answers again.
     bool ConfirmAscii(int station, int T);
 
   private:

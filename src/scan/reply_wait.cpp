@@ -58,6 +58,19 @@ std::string ReplyWait::WaitFor(int Length, int Timeout, const std::string& sent)
     return reply.substr(0, static_cast<std::size_t>(Length));
 }
 
+void ReplyWait::AwaitQuiet(Clock::Duration quiet, int Timeout) {
+    const Clock::Duration deadline = clock_.Now() + Ms(Timeout);
+    try {
+        for (Clock::Duration now = clock_.Now(); now < deadline; now = clock_.Now()) {
+            if (!Prt_.WaitForInput(std::min(quiet, deadline - now))) {
+                return;
+            }
+        }
+    } catch (const PortFailure&) {
+        // The discard that follows meets the failure too.
+    }
+}
+
 void ReplyWait::RunPendingWork() {
     if (pendingWork_) {
         const std::function<void()> work = std::move(pendingWork_);

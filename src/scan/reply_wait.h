@@ -32,6 +32,10 @@ class ReplyWait {
     // of the line pass to the caller.
     std::string WaitFor(int Length, int Timeout, const std::string& sent = {});
 
+    // Returns once no byte has come for `quiet`, or after Timeout ms. Takes
+    // nothing from the line; a failing line ends it.
+    void AwaitQuiet(Clock::Duration quiet, int Timeout);
+
     // Work that the next wait does once its clock has started, before it
     // blocks (drawing the progress of the scan costs no time of its own then).
     void DuringNextWait(std::function<void()> work) { pendingWork_ = std::move(work); }

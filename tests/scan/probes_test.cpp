@@ -130,6 +130,22 @@ TEST_F(ProbesTest, AsciiConfirmationAsksTheSameStationAgain) {
     EXPECT_EQ(port_.written, AsciiRequest(5) + AsciiRequest(5));
 }
 
+// A UART that hands over byte by byte: "?\r" matches, and the reply's LF
+// follows a character time later. It must not spoil the confirming reply.
+TEST_F(ProbesTest, AsciiReplyWithTrailingBytesIsConfirmed) {
+    for (const int baud : {9600, 2400}) {
+        const auto character = std::chrono::microseconds(10'000'000 / baud);
+        port_.on_write = [&](const std::string&) {
+            port_.Arrive(milliseconds(2), "?\r");
+            port_.Arrive(milliseconds(2) + character, "\n");
+        };
+        EXPECT_TRUE(probes_.ProbeAscii(7, 60)) << baud;
+        EXPECT_TRUE(probes_.ConfirmAscii(7, 60)) << baud;
+        clock_.Advance(milliseconds(100));
+        port_.DiscardInput();
+    }
+}
+
 TEST_F(ProbesTest, FailedWriteIsPassedOverAndTheWaitStillRuns) {
     port_.Fail("Write");
     port_.input = "?\r";
