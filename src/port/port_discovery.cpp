@@ -13,7 +13,9 @@ bool DeviceExists(const ErrorRecord& error) {
 
 int DiscoverPorts(PortAccess& access, DiscoveryHost& host) {
     int listed = 0;
-    for (int n = 1; n <= kHighestComPort; ++n) {
+    // Checked before each line: opening one raises its DTR, which a program
+    // that is ending must not do.
+    for (int n = 1; n <= kHighestComPort && !host.Abandoned(); ++n) {
         host.SetStatus("Detecting serial port COM" + std::to_string(n));
         if (access.CheckPort(n)) {
             host.AddPort(n);
@@ -22,9 +24,6 @@ int DiscoverPorts(PortAccess& access, DiscoveryHost& host) {
             host.NotListed(n, access.Error());
         }
         host.ServiceEvents();
-        if (host.Abandoned()) {
-            break;
-        }
     }
     return listed;
 }

@@ -15,7 +15,7 @@ class DiscoveryHost {
     virtual void NotListed(int n, const ErrorRecord& error) = 0;
     virtual void ServiceEvents() = 0;
     // True once the program is ending (its window was closed): discovery
-    // stops at once.
+    // opens no further line.
     virtual bool Abandoned() { return false; }
 };
 
@@ -23,6 +23,7 @@ inline constexpr int kHighestComPort = 100;
 
 // Tries COM1..COM100 at 9600 baud, in order, and lists each line that opens;
 // a line whose device exists but does not open is reported with its reason.
-// Lines that opened are left open. Stops early when the host abandons it.
+// Lines that opened are left open. Stops before the next line once the host
+// abandons it.
 // Returns how many were listed.
 int DiscoverPorts(PortAccess& access, DiscoveryHost& host);

@@ -41,6 +41,8 @@ class Form1 : public QWidget {
     bool Load();
     // Whether the window has closed; the program then ends normally.
     bool Closed() const { return closed_; }
+    // Whether start-up found no serial line (the critical box was shown).
+    bool NoPortsDetected() const { return noPortsDetected_; }
     // A close request that cannot be refused (the system asks the program to
     // end): a box that is up is dismissed as its close button would, a run
     // stops at its next check and closes the line, and the window closes.
@@ -114,6 +116,7 @@ class Form1 : public QWidget {
     SteadyClock steady_;
     RunPhase phase_ = RunPhase::Idle;
     bool closed_ = false;  // once closed, the rest of a run shows nothing
+    bool noPortsDetected_ = false;
     std::unique_ptr<RunHost> host_;
     std::unique_ptr<ScanRun> run_;
 };

@@ -111,6 +111,7 @@ bool Form1::Load() {
     // Disabling the window took the focus away; the port list gets it back.
     PortList->setFocus(Qt::OtherFocusReason);
     if (PortList->count() == 0) {
+        noPortsDetected_ = true;
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Critical Error"),
                         QStringLiteral("No serial ports detected!"), QMessageBox::Ok, this);
         box.setDetailedText(discovery.Reasons());

@@ -118,11 +118,14 @@ void Form1::CloseUnconditionally() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    // Return and Enter press the focused Go button, as Space does.
+    // Return and Enter press the focused Go button, as Space does; a key held
+    // down presses it once, so its repeats cannot stop the run it started.
     if (watched == GoButton && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            GoButton->click();
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!key->isAutoRepeat()) {
+                GoButton->click();
+            }
             return true;
         }
     }

@@ -34,7 +34,9 @@ void LogoLink::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
         event->accept();
-        Open();
+        if (!event->isAutoRepeat()) {
+            Open();  // a key held down opens the site once
+        }
         return;
     }
     QLabel::keyPressEvent(event);

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <cstdio>
+#include <memory>
 
 #include "desktop_session.h"
 #include "form1.h"
@@ -10,7 +11,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "probelyn: %s\n", missing->c_str());
         return 2;
     }
+    auto guard = std::make_unique<DesktopStartGuard>();
     QApplication app(argc, argv);
+    guard.reset();
     Form1 window;
     return RunProgram(window);
 }

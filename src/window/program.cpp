@@ -10,8 +10,9 @@ int RunProgram(Form1& window) {
     QObject::connect(&termination, &TerminationSignals::Requested, &window,
                      &Form1::CloseUnconditionally);
     if (!window.Load()) {
-        // Ending on request is a normal end; no serial line at all is not.
-        return window.Closed() || termination.Received() ? 0 : 1;
+        // No serial line at all is a failed start, however its box was
+        // dismissed; ending on request during discovery is a normal end.
+        return window.NoPortsDetected() ? 1 : 0;
     }
     return QApplication::exec();
 }

@@ -6,5 +6,5 @@ class Form1;
 // event loop until the window closes. A request of the system to end the
 // program closes the window as a close request that cannot be refused.
 // Returns the exit status: 0 when the window was closed, 1 when no serial
-// line opened.
+// line opened (also when a signal dismissed that news).
 int RunProgram(Form1& window);

@@ -9,16 +9,36 @@
 namespace {
 
 constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr std::size_t kSignalCount = std::size(kEndSignals);
 
 // The handler only writes one byte into this pipe; the notifier reads it on
 // the event loop.
 int wakePipe[2] = {-1, -1};
+// Which end signals are caught here; one ignored at start (nohup) is not.
+volatile sig_atomic_t caught[kSignalCount] = {};
 
+void RestoreDefaults() {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+        if (caught[i] != 0) {
+            caught[i] = 0;
+            std::signal(kEndSignals[i], SIG_DFL);
+        }
+    }
+}
+
+// The first request ends the program in order; a second one ends it at once,
+// by the signal's default action, in case closing the line stalls.
 void OnEndSignal(int) {
     const int saved = errno;
+    RestoreDefaults();
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);
     errno = saved;
+}
+
+bool IgnoredAtStart(int signal) {
+    struct sigaction current {};
+    return ::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
 }  // namespace
@@ -32,16 +52,20 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     struct sigaction action {};
     action.sa_handler = &OnEndSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
     for (const int signal : kEndSignals) {
-        ::sigaction(signal, &action, nullptr);
+        sigaddset(&action.sa_mask, signal);
+    }
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+        if (!IgnoredAtStart(kEndSignals[i])) {
+            caught[i] = 1;
+            ::sigaction(kEndSignals[i], &action, nullptr);
+        }
     }
 }
 
 TerminationSignals::~TerminationSignals() {
-    for (const int signal : kEndSignals) {
-        std::signal(signal, SIG_DFL);
-    }
+    RestoreDefaults();
 }
 
 void TerminationSignals::Take() {

@@ -13,7 +13,9 @@ struct RecordingHost : DiscoveryHost {
         unlisted.push_back(std::to_string(n) + ": " + error.description);
     }
     void ServiceEvents() override { ++turns; }
+    bool Abandoned() override { return abandonAfterTurns >= 0 && turns >= abandonAfterTurns; }
 
+    int abandonAfterTurns = -1;
     std::vector<std::string> statuses;
     std::vector<int> ports;
     std::vector<std::string> unlisted;
@@ -35,6 +37,17 @@ TEST(PortDiscoveryTest, ListsOpenLinesInNumericOrderWithStatusForEach) {
     EXPECT_EQ(host.turns, 100);
     EXPECT_EQ(port.Count("Close"), 0);  // lines that opened stay open
     EXPECT_EQ(port.rate, 9600);
+}
+
+TEST(PortDiscoveryTest, EndingProgramOpensNoFurtherLine) {
+    for (const int turns : {0, 3}) {
+        FakePort port;
+        PortAccess access(port);
+        RecordingHost host;
+        host.abandonAfterTurns = turns;
+        DiscoverPorts(access, host);
+        EXPECT_EQ(port.Count("Open"), turns);
+    }
 }
 
 TEST(PortDiscoveryTest, DevicesThatDoNotOpenAreReportedWithTheirReason) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -23,6 +24,8 @@ struct EndCase {
     // Whether the line is open when the signal comes; during discovery lines
     // open and close by turns, so either may be true.
     std::optional<bool> lockHeld;
+    int exitCode = 0;
+    bool noDevice = false;  // no serial line at all: the critical box comes up
 };
 
 void PrintTo(const EndCase& c, std::ostream* out) {
@@ -58,32 +61,82 @@ bool AwaitLine(QProcess& program, const QByteArray& line) {
     return false;
 }
 
+// The program on the instrument's line, under a name no real device has
+// (locks go by name).
+class ProgramRun {
+  public:
+    explicit ProgramRun(int answeringBaud)
+        : instrument_({.protocol = Protocol::Ascii, .baud = answeringBaud, .station = 1}),
+          device_(dir_.filePath("ttyProbelynEnd")) {
+        instrument_.LinkAt(device_.toStdString());
+    }
+    ~ProgramRun() {
+        for (const QString& lock : LocksFor(device_)) {
+            QFile::remove(lock);  // left by a program that a signal killed
+        }
+    }
+    void Start(const QString& device, const QStringList& args) {
+        program.start(QStringLiteral(PROGRAM_HARNESS), QStringList{device} + args);
+        ASSERT_TRUE(program.waitForStarted());
+    }
+    void Signal(int signal) { ::kill(static_cast<pid_t>(program.processId()), signal); }
+    const QString& Device() const { return device_; }
+
+    QProcess program;
+
+  private:
+    QTemporaryDir dir_;
+    Instrument instrument_;
+    QString device_;
+};
+
 class ProgramEndTest : public testing::TestWithParam<EndCase> {};
 
 TEST_P(ProgramEndTest, EndsNormallyAndReleasesTheLine) {
     const EndCase& c = GetParam();
-    QTemporaryDir dir;
-    Instrument instrument({.protocol = Protocol::Ascii, .baud = c.answeringBaud, .station = 1});
-    // A name no real device has: locks go by name.
-    const QString device = dir.filePath("ttyProbelynEnd");
-    instrument.LinkAt(device.toStdString());
-
-    QProcess program;
-    program.start(QStringLiteral(PROGRAM_HARNESS), QStringList{device} + c.args);
-    ASSERT_TRUE(program.waitForStarted());
+    ProgramRun run(c.answeringBaud);
+    const QString device = c.noDevice ? run.Device() + "Missing" : run.Device();
+    run.Start(device, c.args);
     if (c.awaited != nullptr) {
-        ASSERT_TRUE(AwaitLine(program, c.awaited)) << c.name;
+        ASSERT_TRUE(AwaitLine(run.program, c.awaited)) << c.name;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     if (c.lockHeld.has_value()) {
         EXPECT_EQ(!LocksFor(device).isEmpty(), *c.lockHeld);
     }
-    ::kill(static_cast<pid_t>(program.processId()), c.signal);
+    run.Signal(c.signal);
 
-    ASSERT_TRUE(program.waitForFinished(10000)) << c.name;
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0);
+    ASSERT_TRUE(run.program.waitForFinished(10000)) << c.name;
+    EXPECT_EQ(run.program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.program.exitCode(), c.exitCode);
     EXPECT_TRUE(LocksFor(device).isEmpty()) << LocksFor(device).join(' ').toStdString();
+}
+
+// A close that stalls (a line that does not drain) must not trap the user: a
+// second request ends the program at once.
+TEST(ProgramEndSecondSignalTest, EndsAtOnceWhileTheCloseStalls) {
+    ProgramRun run(9600);
+    run.Start(run.Device(), {"--stall-close", "30000", "--go", "1"});
+    ASSERT_TRUE(AwaitLine(run.program, "ready"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    run.Signal(SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    run.Signal(SIGINT);
+    ASSERT_TRUE(run.program.waitForFinished(5000));
+    EXPECT_EQ(run.program.exitStatus(), QProcess::CrashExit);
+}
+
+// Started with SIGHUP ignored (nohup), the program keeps it ignored.
+TEST(ProgramEndSecondSignalTest, SignalIgnoredAtStartStaysIgnored) {
+    ProgramRun run(9600);
+    run.program.setChildProcessModifier([] { std::signal(SIGHUP, SIG_IGN); });
+    run.Start(run.Device(), {});
+    ASSERT_TRUE(AwaitLine(run.program, "ready"));
+    run.Signal(SIGHUP);
+    EXPECT_FALSE(run.program.waitForFinished(500));
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(run.program.waitForFinished(10000));
+    EXPECT_EQ(run.program.exitCode(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -92,7 +145,29 @@ INSTANTIATE_TEST_SUITE_P(
         EndCase{"Discovery", SIGTERM, {"--slow-open", "100"}, nullptr, 9600, std::nullopt},
         EndCase{"Idle", SIGINT, {}, "ready", 9600, false},
         EndCase{"Scanning", SIGHUP, {"--go", "1"}, "ready", 9600, true},
-        EndCase{"DeviceFoundBox", SIGTERM, {"--go", "1"}, "box", 460800, true}),
+        EndCase{"DeviceFoundBox", SIGTERM, {"--go", "1"}, "box", 460800, true},
+        EndCase{"NoPortsBox", SIGTERM, {}, "box", 9600, false, 1, true}),
     [](const testing::TestParamInfo<EndCase>& row) { return std::string(row.param.name); });
+
+// A display that is named but has no server: one line, status 2, no abort.
+TEST(ProgramStartTest, UnreachableDisplayIsSaidInOneLine) {
+    const QString display = QStringLiteral(":473");
+    if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X473"))) {
+        GTEST_SKIP() << "display :473 exists here";
+    }
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(PROBELYN_PROGRAM), {});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 2);
+    EXPECT_EQ(program.readAllStandardError(),
+              "probelyn: no desktop session to show the window in (DISPLAY=:473 leads to no "
+              "display server); start Probelyn from a desktop\n");
+}
 
 }  // namespace

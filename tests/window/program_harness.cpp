@@ -1,5 +1,6 @@
 // The program as main() runs it, on one given device, for tests that end it
-// from outside: program_harness DEVICE [--slow-open MS] [--go PROTOCOL_INDEX].
+// from outside:
+//   program_harness DEVICE [--slow-open MS] [--stall-close MS] [--go PROTOCOL_INDEX]
 // Prints "ready" once start-up is over (and presses Go when asked) and "box"
 // whenever a message box comes up.
 #include <QApplication>
@@ -31,6 +32,19 @@ class SlowLine : public SerialLine {
     int ms_;
 };
 
+// A line whose close stalls, as a USB line that does not drain.
+class StallingLine : public SerialLine {
+  public:
+    StallingLine(ComPortNames names, int ms) : SerialLine(std::move(names)), ms_(ms) {}
+    int Close() override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms_));
+        return SerialLine::Close();
+    }
+
+  private:
+    int ms_;
+};
+
 void Say(const char* what) {
     std::printf("%s\n", what);
     std::fflush(stdout);
@@ -44,10 +58,13 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     int slowOpenMs = 0;
+    int stallCloseMs = 0;
     int go = -1;
     for (int i = 2; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--slow-open") == 0) {
             slowOpenMs = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--stall-close") == 0) {
+            stallCloseMs = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--go") == 0) {
             go = std::atoi(argv[i + 1]);
         }
@@ -56,6 +73,8 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<PortComponent> line;
     if (slowOpenMs > 0) {
         line = std::make_unique<SlowLine>(names, slowOpenMs);
+    } else if (stallCloseMs > 0) {
+        line = std::make_unique<StallingLine>(names, stallCloseMs);
     } else {
         line = std::make_unique<SerialLine>(names);
     }
