@@ -31,3 +31,8 @@ class PortFailure : public std::runtime_error {
     int number_;
     std::string description_;
 };
+
+// Why a user may not use a device, for people: the system's reason with the
+// device's owner, group and mode, and, where joining the dialout group would
+// help, how to join it.
+std::string NoAccessText(const std::string& owner, const std::string& group, unsigned mode);

@@ -42,8 +42,8 @@ int SerialLine::Open() {
     if (!device) {
         throw PortFailure(kNoDevice, "COM" + std::to_string(number_) + " has no serial device");
     }
-    if (const int error = DeviceAccessError(*device)) {
-        throw PortFailure(kNoAccess, OsErrorText(error));
+    if (const std::string refusal = DeviceAccessRefusal(*device); !refusal.empty()) {
+        throw PortFailure(kNoAccess, refusal);
     }
     RefuseLockedLine(*device);
     port_.setPortName(QString::fromStdString(*device));

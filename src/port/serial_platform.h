@@ -34,6 +34,6 @@ LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* 
 // the termios2 speed), or -1 when the system cannot tell.
 int AppliedRate(LineHandle handle);
 
-// The system's error code when this user may not read and write the device
-// (EACCES outside the dialout group), 0 otherwise.
-int DeviceAccessError(const std::string& device);
+// Why this user may not read and write the device (outside the dialout
+// group, say), for people: see NoAccessText. Empty when the user may.
+std::string DeviceAccessRefusal(const std::string& device);

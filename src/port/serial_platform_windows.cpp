@@ -44,8 +44,8 @@ const char* OsErrorText(int error) {
 }
 
 // Windows has no device permissions for serial ports.
-int DeviceAccessError(const std::string&) {
-    return 0;
+std::string DeviceAccessRefusal(const std::string&) {
+    return {};
 }
 
 bool IsSerialDevice(const std::string&) {

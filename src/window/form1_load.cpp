@@ -19,10 +19,6 @@ namespace {
 // ones.
 std::string WhyNotOpened(const ErrorRecord& error) {
     switch (error.number) {
-        case LineError::kNoAccess:
-            return error.description +
-                   " (join the dialout group: sudo usermod -aG dialout $USER, then log out and "
-                   "log in again)";
         case LineError::kPermission:
             return error.description + " (another program may be using the line)";
         default:

@@ -14,6 +14,8 @@ int main(int argc, char* argv[]) {
     auto guard = std::make_unique<DesktopStartGuard>();
     QApplication app(argc, argv);
     guard.reset();
+    // Docks and task bars match the window with its menu entry by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PROBELYN_APP_ID));
     Form1 window;
     return RunProgram(window);
 }

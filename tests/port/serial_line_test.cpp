@@ -144,6 +144,18 @@ TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
     }
 }
 
+// The dialout hint only where joining that group would open the device.
+TEST(SerialLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
+    const std::string hint =
+        "; join the dialout group: sudo usermod -aG dialout $USER, then log out and log in again";
+    EXPECT_EQ(NoAccessText("root", "dialout", 020660),
+              "Permission denied (owner root, group dialout, mode 0660" + hint + ")");
+    EXPECT_EQ(NoAccessText("root", "root", 0600),
+              "Permission denied (owner root, group root, mode 0600)");
+    EXPECT_EQ(NoAccessText("root", "dialout", 0640),
+              "Permission denied (owner root, group dialout, mode 0640)");
+}
+
 TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
     PtyLine pty;
     SerialLine holder(ComPortNames::FromDevices({pty.SlavePath()}));

@@ -55,7 +55,7 @@ TEST(WindowDiscoveryTest, NoLineAtAllGivesTheCriticalBox) {
 TEST(WindowDiscoveryTest, ReasonsWhyNoLineOpenedAreTold) {
     auto port = std::make_unique<FakePort>();
     port->open_fails_on_line = {
-        {1, PortFailure(LineError::kNoAccess, "Permission denied")},
+        {1, PortFailure(LineError::kNoAccess, NoAccessText("root", "dialout", 0660))},
         {2, PortFailure(LineError::kBusy, "The line is busy: process 7 (minicom) holds its lock")}};
     port->open_result = 0;
     Form1 form(std::move(port), ComPortNames::FromDevices({"/dev/ttyUSB0", "/dev/ttyACM0"}));
@@ -64,8 +64,8 @@ TEST(WindowDiscoveryTest, ReasonsWhyNoLineOpenedAreTold) {
     EXPECT_FALSE(form.Load());
     const std::string errors = testing::internal::GetCapturedStderr();
     const std::string access =
-        "/dev/ttyUSB0: Permission denied (join the dialout group: sudo usermod -aG dialout $USER, "
-        "then log out and log in again)";
+        "/dev/ttyUSB0: Permission denied (owner root, group dialout, mode 0660; join the dialout "
+        "group: sudo usermod -aG dialout $USER, then log out and log in again)";
     const std::string busy = "/dev/ttyACM0: The line is busy: process 7 (minicom) holds its lock";
     EXPECT_NE(
         errors.find("probelyn: not listed: " + access + "\nprobelyn: not listed: " + busy + "\n"),
