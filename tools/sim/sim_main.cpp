@@ -41,11 +41,12 @@ const char kUsage[] =
     std::exit(0);
 }
 
-int Number(const char* text) {
+// The value of a numeric option; a usage error naming the option otherwise.
+int Number(const std::string& option, const char* text) {
     char* end = nullptr;
     const long value = std::strtol(text, &end, 10);
     if (end == text || *end != '\0' || value < 0 || value > 10000000) {
-        Usage("not a number");
+        Usage((option + ": '" + text + "' is not a number from 0 to 10000000").c_str());
     }
     return static_cast<int>(value);
 }
@@ -62,7 +63,7 @@ Options Parse(int argc, char* argv[]) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char* {
             if (i + 1 >= argc) {
-                Usage("missing value");
+                Usage((arg + " needs a value").c_str());
             }
             return argv[++i];
         };
@@ -72,26 +73,26 @@ Options Parse(int argc, char* argv[]) {
         if (arg == "--protocol") {
             const std::optional<Protocol> p = ProtocolNamed(value());
             if (!p) {
-                Usage("unknown protocol");
+                Usage("--protocol is ascii, modbus or lyrabus");
             }
             o.config.protocol = *p;
             o.has_protocol = true;
         } else if (arg == "--baud") {
-            o.config.baud = Number(value());
+            o.config.baud = Number(arg, value());
         } else if (arg == "--station") {
-            o.config.station = Number(value());
+            o.config.station = Number(arg, value());
         } else if (arg == "--link") {
             o.link = value();
         } else if (arg == "--delay") {
-            o.config.delay_ms = Number(value());
+            o.config.delay_ms = Number(arg, value());
         } else if (arg == "--noise") {
             o.config.noise = true;
         } else if (arg == "--partial") {
-            o.config.partial = Number(value());
+            o.config.partial = Number(arg, value());
         } else if (arg == "--pieces") {
-            o.config.pieces = Number(value());
+            o.config.pieces = Number(arg, value());
         } else if (arg == "--gap") {
-            o.config.gap_ms = Number(value());
+            o.config.gap_ms = Number(arg, value());
         } else if (arg == "--babble") {
             o.config.babble = true;
         } else if (arg == "--static") {
