@@ -19,16 +19,18 @@
 
 namespace {
 
-// Another program: a child process that sleeps until it is ended.
+// Another program: a child process that sleeps until it is ended, started as
+// `sleep` or through a link to it of another name.
 class OtherProgram {
   public:
-    OtherProgram() {
-        char sleep[] = "sleep";
+    explicit OtherProgram(const std::string& path = "sleep") {
+        std::string name = path;
         char seconds[] = "600";
-        char* argv[] = {sleep, seconds, nullptr};
-        EXPECT_EQ(::posix_spawnp(&pid_, "sleep", nullptr, nullptr, argv, environ), 0);
-        // The spawn may return before the child has become "sleep".
-        for (int i = 0; i < 2000 && Comm() != "sleep"; ++i) {
+        char* argv[] = {name.data(), seconds, nullptr};
+        EXPECT_EQ(::posix_spawnp(&pid_, path.c_str(), nullptr, nullptr, argv, environ), 0);
+        // The spawn may return before the child has become the program.
+        const std::string comm = std::filesystem::path(path).filename().string().substr(0, 15);
+        for (int i = 0; i < 2000 && Comm() != comm; ++i) {
             ::usleep(1000);
         }
     }
@@ -106,6 +108,22 @@ TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
     other.End();
     EXPECT_EQ(VerdictOn("/dev/ttyUSB7", locks), V::Free);
     EXPECT_EQ(Read(lock), Formatted("%10d\n", pid));  // looked at, never changed
+}
+
+// The process table shortens a name to 15 characters, and a program started
+// through a link goes by the link's name there: either name of it counts.
+TEST(LineLockTest, ProgramIsKnownByItsShortAndItsExecutableName) {
+    QTemporaryDir dir;
+    const std::string locks = dir.path().toStdString();
+    const std::string link = dir.filePath("sleeper-with-a-long-name").toStdString();
+    std::filesystem::create_symlink("/bin/sleep", link);
+    OtherProgram other(link);
+    for (const char* named : {"sleeper-with-a-long-name", "sleep"}) {
+        Write(locks + "/LCK..ttyUSB7", Formatted("%d\n", other.Pid()) + named + "\nhost\n");
+        const LineLocks judged = InspectLineLocks("/dev/ttyUSB7", locks);
+        EXPECT_EQ(judged.verdict, LineLocks::Verdict::Held) << named;
+        EXPECT_EQ(judged.holder.program, "sleeper-with-a-");
+    }
 }
 
 // Anyone may place anything in the lock folder: what is not a regular file is

@@ -130,20 +130,31 @@ TEST_F(ProbesTest, AsciiConfirmationAsksTheSameStationAgain) {
     EXPECT_EQ(port_.written, AsciiRequest(5) + AsciiRequest(5));
 }
 
-// A UART that hands over byte by byte: "?\r" matches, and the reply's LF
-// follows a character time later. It must not spoil the confirming reply.
+// A UART that hands over byte by byte: "?\r" matches, and the rest of the
+// reply (an LF; an LF and a prompt) follows a character at a time. It must not
+// spoil the confirming reply.
 TEST_F(ProbesTest, AsciiReplyWithTrailingBytesIsConfirmed) {
-    for (const int baud : {9600, 2400}) {
+    for (const auto& [baud, tail] : {std::pair{9600, "\n"}, {2400, "\n"}, {2400, "\n>"}}) {
         const auto character = std::chrono::microseconds(10'000'000 / baud);
-        port_.on_write = [&](const std::string&) {
+        port_.on_write = [&, tail = std::string(tail)](const std::string&) {
             port_.Arrive(milliseconds(2), "?\r");
-            port_.Arrive(milliseconds(2) + character, "\n");
+            for (std::size_t i = 0; i < tail.size(); ++i) {
+                port_.Arrive(milliseconds(2) + character * (i + 1), tail.substr(i, 1));
+            }
         };
-        EXPECT_TRUE(probes_.ProbeAscii(7, 60)) << baud;
-        EXPECT_TRUE(probes_.ConfirmAscii(7, 60)) << baud;
+        EXPECT_TRUE(probes_.ProbeAscii(7, 60)) << baud << " " << tail;
+        EXPECT_TRUE(probes_.ConfirmAscii(7, 60)) << baud << " " << tail;
         clock_.Advance(milliseconds(100));
         port_.DiscardInput();
     }
+}
+
+// A line that never falls quiet delays the confirmation by at most T.
+TEST_F(ProbesTest, AsciiConfirmationOnABabblingLineEndsInTime) {
+    for (int ms = 1; ms <= 300; ++ms) {
+        port_.Arrive(milliseconds(ms), "x");
+    }
+    EXPECT_LE(Spent([&] { probes_.ConfirmAscii(7, 60); }), milliseconds(120));
 }
 
 TEST_F(ProbesTest, FailedWriteIsPassedOverAndTheWaitStillRuns) {
