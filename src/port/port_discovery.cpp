@@ -5,8 +5,8 @@ namespace {
 // Whether a failed attempt met a device: no device numbered COMn, a device
 // that is not there, and a refusal without a reason tell nothing.
 bool DeviceExists(const ErrorRecord& error) {
-    return !error.IsClear() && error.number != LineError::kNoDevice &&
-           error.number != LineError::kDeviceNotFound;
+    return !error.IsClear() && error.error != LineError::NoDevice &&
+           error.error != LineError::DeviceNotFound;
 }
 
 }  // namespace

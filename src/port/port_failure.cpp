@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-PortFailure::PortFailure(int number, const std::string& description)
-    : std::runtime_error(description), number_(number), description_(description) {}
+PortFailure::PortFailure(LineError error, const std::string& description)
+    : std::runtime_error(description), record_{error, description} {}
 
 std::string NoAccessText(const std::string& owner, const std::string& group, unsigned mode) {
     char octal[8];

@@ -3,33 +3,47 @@
 #include <stdexcept>
 #include <string>
 
-// The numbers a failure of the line carries: Qt SerialPort's SerialPortError
-// values for what Qt reports (the first two named here, as they are judged),
-// and the line's own above them. "No permission" and "busy" stay distinct.
-namespace LineError {
-inline constexpr int kDeviceNotFound = 1;  // QSerialPort::DeviceNotFoundError
-inline constexpr int kPermission = 2;      // QSerialPort::PermissionError (access or lock)
-inline constexpr int kNoDevice = 100;      // no device is numbered COMn
-inline constexpr int kNotOpen = 101;
-inline constexpr int kOsQuery = 102;
-inline constexpr int kBusy = 103;            // another program holds the line
-inline constexpr int kRateNotApplied = 104;  // the driver runs another rate
-inline constexpr int kNoAccess = 105;        // the user may not open the device
-inline constexpr int kLockUnjudged = 106;    // a lock names the line but cannot be read
-}  // namespace LineError
+// Every way a serial line can fail, as one enumeration. Qt's and the system's
+// errors are mapped onto it once, where the line meets them; code judges the
+// kind, and the description that travels with it is for people. "No access"
+// and "busy" stay distinct.
+enum class LineError {
+    None,
+    NoDevice,        // no device is numbered COMn
+    DeviceNotFound,  // the device is not there (any more)
+    NoAccess,        // this user may not open the device
+    Refused,         // the system refused the open, or its lock (often another program)
+    Busy,            // another program holds the line, as its lock says
+    LockUnjudged,    // a lock names the line but cannot be read
+    SettingRefused,  // the line opened but refused a setting (most often the rate)
+    RateNotApplied,  // the driver runs the line at another rate than asked
+    NotOpen,         // the line is not open, or did not open
+    Io,              // reading, writing or querying the open line failed
+    Other,           // anything else
+};
 
-// A failure of a serial-port member: a number and the system's own description
-// text, which travels unchanged to the box that shows it.
+// The record of the last failure: its kind (None when clear) and the system's
+// description text.
+struct ErrorRecord {
+    LineError error = LineError::None;
+    std::string description;
+
+    void Clear() { *this = {}; }
+    bool IsClear() const { return error == LineError::None; }
+};
+
+// A failure of a serial-port member, with its record; the description travels
+// unchanged to the box that shows it.
 class PortFailure : public std::runtime_error {
   public:
-    PortFailure(int number, const std::string& description);
+    PortFailure(LineError error, const std::string& description);
 
-    int Number() const { return number_; }
-    const std::string& Description() const { return description_; }
+    LineError Error() const { return record_.error; }
+    const std::string& Description() const { return record_.description; }
+    const ErrorRecord& Record() const { return record_; }
 
   private:
-    int number_;
-    std::string description_;
+    ErrorRecord record_;
 };
 
 // Why a user may not use a device, for people: the system's reason with the

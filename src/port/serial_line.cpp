@@ -9,14 +9,37 @@
 
 namespace {
 
-using namespace LineError;
-
 // How far the rate a driver applies may lie from the one asked for: real UART
 // dividers round a rate by up to a few per cent.
 constexpr double kRateTolerance = 0.03;
 
 bool CloseEnough(int applied, int requested) {
     return std::abs(applied - requested) <= kRateTolerance * requested;
+}
+
+// Qt's errors as the line's own, mapped here once.
+LineError ErrorOf(QSerialPort::SerialPortError error) {
+    switch (error) {
+        case QSerialPort::NoError:
+            return LineError::None;
+        case QSerialPort::DeviceNotFoundError:
+            return LineError::DeviceNotFound;
+        case QSerialPort::PermissionError:
+            return LineError::Refused;
+        case QSerialPort::OpenError:
+        case QSerialPort::NotOpenError:
+            return LineError::NotOpen;
+        case QSerialPort::UnsupportedOperationError:
+            return LineError::SettingRefused;
+        case QSerialPort::WriteError:
+        case QSerialPort::ReadError:
+        case QSerialPort::ResourceError:
+        case QSerialPort::TimeoutError:
+            return LineError::Io;
+        case QSerialPort::UnknownError:
+            break;
+    }
+    return LineError::Other;
 }
 
 std::string BusyText(const LockHolder& holder) {
@@ -40,10 +63,11 @@ int SerialLine::Open() {
     port_.clearError();
     const std::optional<std::string> device = names_.DeviceFor(number_);
     if (!device) {
-        throw PortFailure(kNoDevice, "COM" + std::to_string(number_) + " has no serial device");
+        throw PortFailure(LineError::NoDevice,
+                          "COM" + std::to_string(number_) + " has no serial device");
     }
     if (const std::string refusal = DeviceAccessRefusal(*device); !refusal.empty()) {
-        throw PortFailure(kNoAccess, refusal);
+        throw PortFailure(LineError::NoAccess, refusal);
     }
     RefuseLockedLine(*device);
     port_.setPortName(QString::fromStdString(*device));
@@ -55,11 +79,11 @@ int SerialLine::Open() {
     port_.setReadBufferSize(kReadBufferBytes);
     if (!port_.open(QIODevice::ReadWrite)) {
         ThrowOnError();
-        throw PortFailure(kNotOpen, "The line did not open");
+        throw PortFailure(LineError::NotOpen, "The line did not open");
     }
     if (port_.error() != QSerialPort::NoError) {
         // Opened, but a setting (most often the rate) was refused.
-        const PortFailure failure(port_.error(), port_.errorString().toStdString());
+        const PortFailure failure(LineError::SettingRefused, port_.errorString().toStdString());
         port_.close();
         throw failure;
     }
@@ -74,9 +98,10 @@ void SerialLine::RefuseLockedLine(const std::string& device) const {
         case LineLocks::Verdict::Free:
             return;
         case LineLocks::Verdict::Held:
-            throw PortFailure(kBusy, BusyText(locks.holder));
+            throw PortFailure(LineError::Busy, BusyText(locks.holder));
         case LineLocks::Verdict::Unjudged:
-            throw PortFailure(kLockUnjudged, "The line's lock cannot be judged: " + locks.reason);
+            throw PortFailure(LineError::LockUnjudged,
+                              "The line's lock cannot be judged: " + locks.reason);
     }
 }
 
@@ -91,9 +116,10 @@ void SerialLine::RefuseUnappliedRate() {
     const int applied = AppliedRate();
     if (applied > 0 && !CloseEnough(applied, rate_)) {
         port_.close();
-        throw PortFailure(kRateNotApplied, "COM" + std::to_string(number_) + " does not run at " +
-                                               std::to_string(rate_) + " baud (the driver set " +
-                                               std::to_string(applied) + ")");
+        throw PortFailure(LineError::RateNotApplied,
+                          "COM" + std::to_string(number_) + " does not run at " +
+                              std::to_string(rate_) + " baud (the driver set " +
+                              std::to_string(applied) + ")");
     }
 }
 
@@ -116,7 +142,7 @@ qint64 SerialLine::OsQueued() {
     int error = 0;
     const qint64 queued = OsQueuedBytes(port_.handle(), &error);
     if (queued < 0) {
-        throw PortFailure(kOsQuery, OsErrorText(error));
+        throw PortFailure(LineError::Io, OsErrorText(error));
     }
     return queued;
 }
@@ -161,7 +187,7 @@ bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout) {
         case LineWait::TimedOut:
             return false;
         case LineWait::Failed:
-            throw PortFailure(kOsQuery, OsErrorText(error));
+            throw PortFailure(LineError::Io, OsErrorText(error));
         case LineWait::Unsupported:
             break;
     }
@@ -181,7 +207,7 @@ void SerialLine::Write(const std::string& bytes) {
     const QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
     if (port_.write(data) != data.size()) {
         ThrowOnError();
-        throw PortFailure(kOsQuery, "The bytes could not be queued for sending");
+        throw PortFailure(LineError::Io, "The bytes could not be queued for sending");
     }
     // write() only fills Qt's buffer; flush() hands it to the OS now, without
     // waiting for the bytes to drain.
@@ -194,7 +220,7 @@ void SerialLine::DiscardInput() {
     port_.clearError();
     if (!port_.clear(QSerialPort::Input)) {
         ThrowOnError();
-        throw PortFailure(kOsQuery, "The received bytes could not be discarded");
+        throw PortFailure(LineError::Io, "The received bytes could not be discarded");
     }
 }
 
@@ -204,12 +230,12 @@ void SerialLine::ThrowOnError() {
         // Qt's text is the system's own; judge by error(), never by the text.
         const std::string text = port_.errorString().toStdString();
         port_.clearError();
-        throw PortFailure(error, text);
+        throw PortFailure(ErrorOf(error), text);
     }
 }
 
 void SerialLine::RequireOpen() const {
     if (!port_.isOpen()) {
-        throw PortFailure(kNotOpen, "COM" + std::to_string(number_) + " is not open");
+        throw PortFailure(LineError::NotOpen, "COM" + std::to_string(number_) + " is not open");
     }
 }

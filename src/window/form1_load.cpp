@@ -18,8 +18,8 @@ namespace {
 // The system's reason a device did not open, with what to do about the common
 // ones.
 std::string WhyNotOpened(const ErrorRecord& error) {
-    switch (error.number) {
-        case LineError::kPermission:
+    switch (error.error) {
+        case LineError::Refused:
             return error.description + " (another program may be using the line)";
         default:
             return error.description;

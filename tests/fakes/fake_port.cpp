@@ -10,8 +10,8 @@ void FakePort::Enter(const std::string& member) {
     }
 }
 
-void FakePort::Fail(const std::string& member, int number, const std::string& text) {
-    failures_.insert_or_assign(member, PortFailure(number, text));
+void FakePort::Fail(const std::string& member, LineError error, const std::string& text) {
+    failures_.insert_or_assign(member, PortFailure(error, text));
 }
 
 int FakePort::Count(const std::string& member) const {
@@ -32,7 +32,7 @@ int FakePort::Open() {
     Enter("Open");
     const auto refused = open_fails_at_rate.find(rate);
     if (refused != open_fails_at_rate.end()) {
-        throw PortFailure(16, refused->second);
+        throw PortFailure(LineError::SettingRefused, refused->second);
     }
     const auto failing = open_fails_on_line.find(number_);
     if (failing != open_fails_on_line.end()) {

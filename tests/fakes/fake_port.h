@@ -28,8 +28,9 @@ class FakePort : public PortComponent {
     void DiscardInput() override;
     bool WaitForInput(std::chrono::nanoseconds timeout) override;
 
-    // Makes the named member throw PortFailure(number, text) from now on.
-    void Fail(const std::string& member, int number = 1, const std::string& text = "failed");
+    // Makes the named member throw PortFailure(error, text) from now on.
+    void Fail(const std::string& member, LineError error = LineError::Io,
+              const std::string& text = "failed");
     void Heal(const std::string& member) { failures_.erase(member); }
     int Count(const std::string& member) const;
 

@@ -164,7 +164,7 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
         line.Open();
         ADD_FAILURE() << "opened a line another program holds";
     } catch (const PortFailure& failure) {
-        EXPECT_EQ(failure.Number(), LineError::kBusy);
+        EXPECT_EQ(failure.Error(), LineError::Busy);
         EXPECT_EQ(
             failure.Description(),
             "The line is busy: process " + std::to_string(other.Pid()) + " (sleep) holds its lock");
@@ -179,7 +179,7 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
         line.Open();
         ADD_FAILURE() << "opened a line whose lock cannot be judged";
     } catch (const PortFailure& failure) {
-        EXPECT_EQ(failure.Number(), LineError::kLockUnjudged);
+        EXPECT_EQ(failure.Error(), LineError::LockUnjudged);
         EXPECT_EQ(failure.Description(),
                   "The line's lock cannot be judged: " + lock + ": the lock is not a regular file");
     }

@@ -16,11 +16,11 @@ TEST(PortAccessTest, OpenReturningZeroIsNotOpen) {
 TEST(PortAccessTest, FailedRateStillOpensButGivesFalse) {
     FakePort port;
     port.open_result = 5;
-    port.Fail("BaudRate", 7, "rate refused");
+    port.Fail("BaudRate", LineError::SettingRefused, "rate refused");
     PortAccess access(port);
     EXPECT_FALSE(access.OpenPort(3, 76800));
     EXPECT_EQ(access.PortHandle(), 5);
-    EXPECT_EQ(access.Error().number, 7);
+    EXPECT_EQ(access.Error().error, LineError::SettingRefused);
     EXPECT_EQ(access.Error().description, "rate refused");
     access.ClosePort();
     EXPECT_EQ(port.Count("Close"), 1);
@@ -30,7 +30,7 @@ TEST(PortAccessTest, FailedOpenKeepsTheEarlierHandle) {
     FakePort port;
     PortAccess access(port);
     ASSERT_TRUE(access.OpenPort(1, 9600));
-    port.Fail("Open", 2, "Device or resource busy");
+    port.Fail("Open", LineError::Refused, "Device or resource busy");
     EXPECT_FALSE(access.OpenPort(2, 9600));
     EXPECT_EQ(access.PortHandle(), 1);
     EXPECT_EQ(access.Error().description, "Device or resource busy");
@@ -66,7 +66,7 @@ TEST(PortAccessTest, CloseFailurePassesOnAndKeepsTheHandle) {
     FakePort port;
     PortAccess access(port);
     ASSERT_TRUE(access.OpenPort(1, 9600));
-    port.Fail("Close", 5, "Input/output error");
+    port.Fail("Close", LineError::Io, "Input/output error");
     EXPECT_THROW(access.ClosePort(), PortFailure);
     EXPECT_EQ(access.PortHandle(), 1);
 }

@@ -54,10 +54,10 @@ TEST(PortDiscoveryTest, DevicesThatDoNotOpenAreReportedWithTheirReason) {
     FakePort port;
     port.open_by_line = {{4, 1}};
     port.open_fails_on_line = {
-        {1, PortFailure(LineError::kNoDevice, "COM1 has no serial device")},
-        {2, PortFailure(LineError::kNoAccess, "Permission denied")},
-        {3, PortFailure(LineError::kBusy, "The line is busy: process 7 (minicom) holds its lock")},
-        {5, PortFailure(LineError::kDeviceNotFound, "No such file or directory")}};
+        {1, PortFailure(LineError::NoDevice, "COM1 has no serial device")},
+        {2, PortFailure(LineError::NoAccess, "Permission denied")},
+        {3, PortFailure(LineError::Busy, "The line is busy: process 7 (minicom) holds its lock")},
+        {5, PortFailure(LineError::DeviceNotFound, "No such file or directory")}};
     PortAccess access(port);
     RecordingHost host;
     EXPECT_EQ(DiscoverPorts(access, host), 1);

@@ -138,7 +138,7 @@ TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
             line.Open();
             ADD_FAILURE() << c.title << ": opened";
         } catch (const PortFailure& failure) {
-            EXPECT_NE(failure.Number(), 0) << c.title;
+            EXPECT_NE(failure.Error(), LineError::None) << c.title;
             EXPECT_EQ(failure.Description(), c.text) << c.title;
         }
     }

@@ -113,27 +113,27 @@ TEST_F(ReplyWaitTest, OneReadTakesAtMost999) {
 }
 
 TEST_F(ReplyWaitTest, FailingLineInLookForSleepsOutItsTime) {
-    port_.Fail("InputCount", 5, "Input/output error");
-    port_.Fail("Read", 5, "Input/output error");
+    port_.Fail("InputCount", LineError::Io, "Input/output error");
+    port_.Fail("Read", LineError::Io, "Input/output error");
     EXPECT_FALSE(wait_.LookFor("?\r", 60));
     EXPECT_EQ(Elapsed(), milliseconds(60));
     EXPECT_EQ(port_.Count("InputCount"), 1);
 
     port_.Heal("InputCount");
-    port_.Fail("WaitForInput", 5, "Input/output error");
+    port_.Fail("WaitForInput", LineError::Io, "Input/output error");
     EXPECT_FALSE(wait_.LookFor("?\r", 60));
     EXPECT_EQ(Elapsed(), milliseconds(120));
     EXPECT_LE(port_.Count("WaitForInput"), 2);
 }
 
 TEST_F(ReplyWaitTest, FailingLineInWaitForPassesOn) {
-    port_.Fail("InputCount", 5, "Input/output error");
+    port_.Fail("InputCount", LineError::Io, "Input/output error");
     EXPECT_THROW(wait_.WaitFor(11, 50), PortFailure);
     port_.Heal("InputCount");
-    port_.Fail("WaitForInput", 5, "Input/output error");
+    port_.Fail("WaitForInput", LineError::Io, "Input/output error");
     EXPECT_THROW(wait_.WaitFor(11, 50), PortFailure);
     port_.Heal("WaitForInput");
-    port_.Fail("Read", 5, "Input/output error");
+    port_.Fail("Read", LineError::Io, "Input/output error");
     EXPECT_THROW(wait_.WaitFor(11, 0), PortFailure);
 }
 

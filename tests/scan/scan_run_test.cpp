@@ -166,7 +166,7 @@ TEST_F(ScanRunTest, FailedOpenShowsThePortErrorAndTheCountCarriesOn) {
 }
 
 TEST_F(ScanRunTest, SettingRefusedAfterAnOpenStillClosesTheLine) {
-    port_.Fail("BaudRate", 5, "Invalid argument");
+    port_.Fail("BaudRate", LineError::Io, "Invalid argument");
     EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
     EXPECT_EQ(host_.warnings.size(), 10U);
     EXPECT_EQ(port_.Count("Open"), 10);
@@ -273,7 +273,7 @@ TEST_F(ScanRunTest, FailuresInsideTheEngineArePassedOver) {
     EXPECT_EQ(port_.Count("Write"), 20);
 
     port_.Heal("Write");
-    port_.Fail("Close", 5, "Input/output error");
+    port_.Fail("Close", LineError::Io, "Input/output error");
     EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
     EXPECT_EQ(port_.Count("Close"), 20);  // every rate still closes (and fails)
     EXPECT_EQ(host_.bars.size(), 40U);
@@ -281,7 +281,7 @@ TEST_F(ScanRunTest, FailuresInsideTheEngineArePassedOver) {
 
 TEST_F(ScanRunTest, CloseFailureAtTheEndOfAStoppedRunPassesToTheCaller) {
     host_.on_pump = [this](int) { host_.cancel = true; };
-    port_.Fail("Close", 5, "Input/output error");
+    port_.Fail("Close", LineError::Io, "Input/output error");
     EXPECT_THROW(run_.DetectNow(), PortFailure);
     EXPECT_TRUE(host_.port_list_enabled);  // the run still let go of the list
     EXPECT_FALSE(host_.cancel);

@@ -55,8 +55,8 @@ TEST(WindowDiscoveryTest, NoLineAtAllGivesTheCriticalBox) {
 TEST(WindowDiscoveryTest, ReasonsWhyNoLineOpenedAreTold) {
     auto port = std::make_unique<FakePort>();
     port->open_fails_on_line = {
-        {1, PortFailure(LineError::kNoAccess, NoAccessText("root", "dialout", 0660))},
-        {2, PortFailure(LineError::kBusy, "The line is busy: process 7 (minicom) holds its lock")}};
+        {1, PortFailure(LineError::NoAccess, NoAccessText("root", "dialout", 0660))},
+        {2, PortFailure(LineError::Busy, "The line is busy: process 7 (minicom) holds its lock")}};
     port->open_result = 0;
     Form1 form(std::move(port), ComPortNames::FromDevices({"/dev/ttyUSB0", "/dev/ttyACM0"}));
     MessageBoxAnswerer answerer;

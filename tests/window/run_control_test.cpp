@@ -182,7 +182,7 @@ TEST_F(RunControlTest, IdleCloseClosesAtOnce) {
 TEST_F(RunControlTest, LineFailingToCloseIsReportedAndTheWindowReturnsToIdle) {
     MessageBoxAnswerer answerer;
     AtRequest(4, [this] {
-        port_->Fail("Close", 5, "Input/output error");
+        port_->Fail("Close", LineError::Io, "Input/output error");
         form_->Go()->click();
     });
     form_->Go()->click();
