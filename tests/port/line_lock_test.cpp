@@ -75,17 +75,23 @@ LineLocks::Verdict VerdictOn(const std::string& device, const std::string& locks
 
 TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
     QTemporaryDir dir;
-    const std::string locks = dir.path().toStdString();
-    const std::string lock = locks + "/LCK..ttyUSB7";
+    // The second of the lock folders, and the device through a link to it.
+    const std::string locks = "/nonexistent:" + dir.path().toStdString();
+    const std::string lock = dir.path().toStdString() + "/LCK..ttyUSB7";
+    const std::string device = dir.filePath("ttyAlias").toStdString();
+    std::ofstream(dir.filePath("ttyUSB7").toStdString());
+    std::filesystem::create_symlink(dir.filePath("ttyUSB7").toStdString(), device);
     OtherProgram other;
     const int pid = other.Pid();
     std::string binary(4, '\0');
     std::memcpy(binary.data(), &pid, 4);
+    const std::string negative = "\xfb\xff\xff\xff";  // -5 as a binary PID
     using V = LineLocks::Verdict;
     const std::pair<std::string, V> formats[] = {
         {Formatted("%10d\n", pid), V::Held},
         {Formatted("%d\n", pid), V::Held},
         {binary, V::Held},
+        {negative, V::Free},
         {Formatted("%d\n/bin/sleep\nhost\n", pid), V::Held},  // Qt's format
         {Formatted("%10d sleep user\n", pid), V::Held},       // minicom's
         // The PID was reused by another program after a crash: stale.
@@ -94,7 +100,7 @@ TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
     };
     for (const auto& [contents, verdict] : formats) {
         Write(lock, contents);
-        const LineLocks judged = InspectLineLocks("/dev/ttyUSB7", locks);
+        const LineLocks judged = InspectLineLocks(device, locks);
         EXPECT_EQ(judged.verdict, verdict) << contents;
         if (verdict == V::Held) {
             EXPECT_EQ(judged.holder.pid, pid);
@@ -103,10 +109,10 @@ TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
     }
     EXPECT_EQ(VerdictOn("/dev/ttyUSB8", locks), V::Free);
     Write(lock, Formatted("%10d\n", ::getpid()));  // our own lock names nobody else
-    EXPECT_EQ(VerdictOn("/dev/ttyUSB7", locks), V::Free);
+    EXPECT_EQ(VerdictOn(device, locks), V::Free);
     Write(lock, Formatted("%10d\n", pid));
     other.End();
-    EXPECT_EQ(VerdictOn("/dev/ttyUSB7", locks), V::Free);
+    EXPECT_EQ(VerdictOn(device, locks), V::Free);
     EXPECT_EQ(Read(lock), Formatted("%10d\n", pid));  // looked at, never changed
 }
 
