@@ -136,15 +136,17 @@ TEST_F(ProbesTest, AsciiConfirmationAsksTheSameStationAgain) {
 TEST_F(ProbesTest, AsciiReplyWithTrailingBytesIsConfirmed) {
     for (const auto& [baud, tail] : {std::pair{9600, "\n"}, {2400, "\n"}, {2400, "\n>"}}) {
         const auto character = std::chrono::microseconds(10'000'000 / baud);
-        port_.on_write = [&, tail = std::string(tail)](const std::string&) {
-            port_.Arrive(milliseconds(2), "?\r");
+        // The instrument answers 2 ms after the request's last byte is out.
+        port_.on_write = [&, tail = std::string(tail)](const std::string& request) {
+            const auto answer = character * request.size() + milliseconds(2);
+            port_.Arrive(answer, "?\r");
             for (std::size_t i = 0; i < tail.size(); ++i) {
-                port_.Arrive(milliseconds(2) + character * (i + 1), tail.substr(i, 1));
+                port_.Arrive(answer + character * (i + 1), tail.substr(i, 1));
             }
         };
-        EXPECT_TRUE(probes_.ProbeAscii(7, 60)) << baud << " " << tail;
-        EXPECT_TRUE(probes_.ConfirmAscii(7, 60)) << baud << " " << tail;
-        clock_.Advance(milliseconds(100));
+        EXPECT_TRUE(probes_.ProbeAscii(7, 110)) << baud << " " << tail;
+        EXPECT_TRUE(probes_.ConfirmAscii(7, 110)) << baud << " " << tail;
+        clock_.Advance(milliseconds(200));
         port_.DiscardInput();
     }
 }
