@@ -57,9 +57,7 @@ template <typename Line>
 Figures Measure() {
     Instrument instrument({.protocol = Protocol::LyraBus, .baud = 115200, .station = 9});
     Line line(ComPortNames::FromDevices({instrument.Device()}));
-    line.PortNumber(1);
-    line.BaudRate(115200);
-    line.Open();
+    line.Open({.line = 1, .baud = 115200});
     SteadyClock clock;
     ReplyWait wait(line, clock);
     Probes probes(line, wait);
@@ -136,9 +134,7 @@ double ScanCpuShare(int noiseBytesPerSecond) {
     constexpr int kStations = 100;
     PtyLine pty;
     SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
-    line.PortNumber(1);
-    line.BaudRate(115200);
-    line.Open();
+    line.Open({.line = 1, .baud = 115200});
     SteadyClock clock;
     ReplyWait wait(line, clock);
     Probes probes(line, wait);

@@ -1,15 +1,13 @@
 #include "port_access.h"
 
-bool PortAccess::OpenPort(int comport, int baudrate) {
+bool PortAccess::OpenPort(const LineSettings& settings) {
     error_.Clear();
-    SkipOnFailure(error_, [&] { Prt_.PortNumber(comport); });
-    SkipOnFailure(error_, [&] { Prt_.BaudRate(baudrate); });
-    SkipOnFailure(error_, [&] { PortHandle_ = Prt_.Open(); });
+    SkipOnFailure(error_, [&] { PortHandle_ = Prt_.Open(settings); });
     return error_.IsClear() && PortHandle_ >= 1;
 }
 
 bool PortAccess::CheckPort(int Port) {
-    return OpenPort(Port, 9600);
+    return OpenPort({.line = Port, .baud = 9600});
 }
 
 void PortAccess::ClosePort() {

@@ -10,9 +10,9 @@ class PortAccess {
   public:
     explicit PortAccess(PortComponent& Prt) : Prt_(Prt) {}
 
-    // Opens line comport at baudrate. A failing step is recorded and the next
-    // step still runs; true only when nothing failed and the line is open.
-    bool OpenPort(int comport, int baudrate);
+    // Opens a line with the settings. A failure is recorded, not passed on;
+    // true only when nothing failed and the line is open.
+    bool OpenPort(const LineSettings& settings);
     // The start-up probe of one line: opened at 9600 and left open.
     bool CheckPort(int Port);
     // Closes the line when PortHandle says one is open. Failures pass on.

@@ -10,19 +10,31 @@
 // Every member may fail by throwing PortFailure, whose description is the
 // system's own text. Byte strings hold one 8-bit value per char; every value
 // 0..255 passes unchanged.
+enum class Parity { None, Even, Odd };
+
+// How each character is framed on the wire. Every byte value needs 8 data
+// bits; parity and stop bits are the line's.
+struct Framing {
+    Parity parity = Parity::None;
+    int stopBits = 1;  // 1 or 2
+
+    friend bool operator==(const Framing&, const Framing&) = default;
+};
+
+// Everything a line opens with, as one value.
+struct LineSettings {
+    int line = 0;     // n of COMn
+    int baud = 9600;  // bit/s
+    Framing framing;  // 8N1 unless said otherwise
+};
+
 class PortComponent {
   public:
     virtual ~PortComponent() = default;
 
-    // The line number n of COMn that the next Open uses; read back for texts.
-    virtual void PortNumber(int n) = 0;
-    virtual int PortNumber() const = 0;
-    // The rate in bit/s that the next Open uses.
-    virtual void BaudRate(int rate) = 0;
-
-    // Opens line PortNumber at BaudRate, releasing any line held before.
+    // Opens the line with the settings, releasing any line held before.
     // Returns 1 or more when open.
-    virtual int Open() = 0;
+    virtual int Open(const LineSettings& settings) = 0;
     // Closes the held line; returns 0 or less, which marks it closed.
     virtual int Close() = 0;
 

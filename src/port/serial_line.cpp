@@ -42,6 +42,18 @@ LineError ErrorOf(QSerialPort::SerialPortError error) {
     return LineError::Other;
 }
 
+QSerialPort::Parity ParityOf(Parity parity) {
+    switch (parity) {
+        case Parity::Even:
+            return QSerialPort::EvenParity;
+        case Parity::Odd:
+            return QSerialPort::OddParity;
+        case Parity::None:
+            break;
+    }
+    return QSerialPort::NoParity;
+}
+
 std::string BusyText(const LockHolder& holder) {
     std::string who = "process " + std::to_string(holder.pid);
     if (!holder.program.empty()) {
@@ -56,25 +68,26 @@ SerialLine::SerialLine(ComPortNames names) : names_(std::move(names)) {}
 
 SerialLine::~SerialLine() = default;
 
-int SerialLine::Open() {
+int SerialLine::Open(const LineSettings& settings) {
     if (port_.isOpen()) {
         port_.close();
     }
     port_.clearError();
-    const std::optional<std::string> device = names_.DeviceFor(number_);
+    settings_ = settings;
+    const std::optional<std::string> device = names_.DeviceFor(settings_.line);
     if (!device) {
         throw PortFailure(LineError::NoDevice,
-                          "COM" + std::to_string(number_) + " has no serial device");
+                          "COM" + std::to_string(settings_.line) + " has no serial device");
     }
     if (const std::string refusal = DeviceAccessRefusal(*device); !refusal.empty()) {
         throw PortFailure(LineError::NoAccess, refusal);
     }
     RefuseLockedLine(*device);
     port_.setPortName(QString::fromStdString(*device));
-    port_.setBaudRate(rate_);
+    port_.setBaudRate(settings.baud);
     port_.setDataBits(QSerialPort::Data8);
-    port_.setParity(QSerialPort::NoParity);
-    port_.setStopBits(QSerialPort::OneStop);
+    port_.setParity(ParityOf(settings.framing.parity));
+    port_.setStopBits(settings.framing.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     port_.setReadBufferSize(kReadBufferBytes);
     if (!port_.open(QIODevice::ReadWrite)) {
@@ -114,11 +127,11 @@ void SerialLine::RefuseUnappliedRate() {
     // another (a plain UART at 460800 runs at 9600): a find there would be
     // reported at the wrong rate.
     const int applied = AppliedRate();
-    if (applied > 0 && !CloseEnough(applied, rate_)) {
+    if (applied > 0 && !CloseEnough(applied, settings_.baud)) {
         port_.close();
         throw PortFailure(LineError::RateNotApplied,
-                          "COM" + std::to_string(number_) + " does not run at " +
-                              std::to_string(rate_) + " baud (the driver set " +
+                          "COM" + std::to_string(settings_.line) + " does not run at " +
+                              std::to_string(settings_.baud) + " baud (the driver set " +
                               std::to_string(applied) + ")");
     }
 }
@@ -236,6 +249,7 @@ void SerialLine::ThrowOnError() {
 
 void SerialLine::RequireOpen() const {
     if (!port_.isOpen()) {
-        throw PortFailure(LineError::NotOpen, "COM" + std::to_string(number_) + " is not open");
+        throw PortFailure(LineError::NotOpen,
+                          "COM" + std::to_string(settings_.line) + " is not open");
     }
 }

@@ -7,8 +7,9 @@
 
 // The real serial line: QSerialPort driven without an event loop. Writes are
 // handed to the OS at once; counts and reads include what the OS still queues,
-// so the scan can poll the line from a busy loop. Framing is 8N1 without flow
-// control, so every byte value passes unchanged. A line that another program
+// so the scan can poll the line from a busy loop. Characters carry 8 data bits
+// with the framing's parity and stop bits, without flow control, so every
+// byte value passes unchanged. A line that another program
 // holds (its lock names a living process) is busy and never opened, and a
 // line the driver runs at another rate than asked for counts as not opened.
 class SerialLine : public PortComponent {
@@ -22,11 +23,7 @@ class SerialLine : public PortComponent {
     explicit SerialLine(ComPortNames names);
     ~SerialLine() override;
 
-    void PortNumber(int n) override { number_ = n; }
-    int PortNumber() const override { return number_; }
-    void BaudRate(int rate) override { rate_ = rate; }
-
-    int Open() override;
+    int Open(const LineSettings& settings) override;
     int Close() override;
     int InputCount() override;
     std::string Read(int max) override;
@@ -56,6 +53,5 @@ class SerialLine : public PortComponent {
 
     ComPortNames names_;
     QSerialPort port_;
-    int number_ = 0;
-    int rate_ = 9600;
+    LineSettings settings_;
 };

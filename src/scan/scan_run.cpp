@@ -32,7 +32,7 @@ void ScanRun::Skip(Step step) {
 }
 
 std::string ScanRun::Line() const {
-    return std::to_string(Prt_.PortNumber());
+    return std::to_string(line_);
 }
 
 void ScanRun::DetectNow() {
@@ -86,7 +86,10 @@ bool ScanRun::DetectionEngine(std::int16_t AddressLo, std::int16_t AddressHi, bo
         const int baud = BaudRates_[static_cast<std::size_t>(i)];
         access_.Error().Clear();
         bool opened = false;
-        Skip([&] { opened = access_.OpenPort(host_.SelectedLine(), baud); });
+        Skip([&] {
+            line_ = host_.SelectedLine();
+            opened = access_.OpenPort({.line = line_, .baud = baud});
+        });
         if (opened) {
             const int T = BaseTimeLimit(baud);
             for (int station = AddressLo; station <= AddressHi; ++station) {

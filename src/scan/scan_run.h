@@ -45,4 +45,5 @@ class ScanRun {
     const BaudTable& BaudRates_;
     ReplyWait wait_;
     Probes probes_;
+    int line_ = 0;  // the line last opened
 };

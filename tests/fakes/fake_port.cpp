@@ -18,29 +18,22 @@ int FakePort::Count(const std::string& member) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), member));
 }
 
-void FakePort::PortNumber(int n) {
-    Enter("PortNumber");
-    number_ = n;
-}
-
-void FakePort::BaudRate(int r) {
-    Enter("BaudRate");
-    rate = r;
-}
-
-int FakePort::Open() {
+int FakePort::Open(const LineSettings& settings) {
     Enter("Open");
+    line = settings.line;
+    rate = settings.baud;
+    framing = settings.framing;
     const auto refused = open_fails_at_rate.find(rate);
     if (refused != open_fails_at_rate.end()) {
         throw PortFailure(LineError::SettingRefused, refused->second);
     }
-    const auto failing = open_fails_on_line.find(number_);
+    const auto failing = open_fails_on_line.find(line);
     if (failing != open_fails_on_line.end()) {
         throw failing->second;
     }
     int result = open_result;
     if (!open_by_line.empty()) {
-        const auto found = open_by_line.find(number_);
+        const auto found = open_by_line.find(line);
         result = found == open_by_line.end() ? 0 : found->second;
     }
     open_ = result >= 1;

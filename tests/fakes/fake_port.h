@@ -17,10 +17,7 @@
 // full wait, as a real line blocks.
 class FakePort : public PortComponent {
   public:
-    void PortNumber(int n) override;
-    int PortNumber() const override { return number_; }
-    void BaudRate(int rate) override;
-    int Open() override;
+    int Open(const LineSettings& settings) override;
     int Close() override;
     int InputCount() override;
     std::string Read(int max) override;
@@ -50,7 +47,9 @@ class FakePort : public PortComponent {
     int close_result = 0;
     // Requests written while no line was open.
     int writes_while_closed = 0;
-    int rate = 0;
+    int line = 0;     // of the last Open
+    int rate = 0;     // of the last Open
+    Framing framing;  // of the last Open
     std::string input;
     std::string written;
     std::vector<std::string> calls;
@@ -61,7 +60,6 @@ class FakePort : public PortComponent {
   private:
     void DeliverDue();
 
-    int number_ = 0;
     bool open_ = false;
     FakeClock* clock_ = nullptr;
     std::multimap<Clock::Duration, std::string> arrivals_;

@@ -165,9 +165,8 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
         GTEST_SKIP() << "the system's lock folder is not writable here";
     }
     SerialLine line(ComPortNames::FromDevices({device}));
-    line.PortNumber(1);
     try {
-        line.Open();
+        line.Open({.line = 1});
         ADD_FAILURE() << "opened a line another program holds";
     } catch (const PortFailure& failure) {
         EXPECT_EQ(failure.Error(), LineError::Busy);
@@ -177,12 +176,12 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
     }
     EXPECT_EQ(Read(lock), contents);
     other.End();
-    EXPECT_EQ(line.Open(), 1);  // a lock whose process is gone may be taken over
+    EXPECT_EQ(line.Open({.line = 1}), 1);  // a lock whose process is gone may be taken over
     line.Close();
     std::filesystem::remove(lock);
     ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
     try {
-        line.Open();
+        line.Open({.line = 1});
         ADD_FAILURE() << "opened a line whose lock cannot be judged";
     } catch (const PortFailure& failure) {
         EXPECT_EQ(failure.Error(), LineError::LockUnjudged);

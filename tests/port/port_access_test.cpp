@@ -8,30 +8,27 @@ TEST(PortAccessTest, OpenReturningZeroIsNotOpen) {
     FakePort port;
     port.open_result = 0;
     PortAccess access(port);
-    EXPECT_FALSE(access.OpenPort(3, 9600));
+    EXPECT_FALSE(access.OpenPort({.line = 3, .baud = 9600}));
     EXPECT_EQ(access.PortHandle(), 0);
     EXPECT_TRUE(access.Error().IsClear());
 }
 
-TEST(PortAccessTest, FailedRateStillOpensButGivesFalse) {
+TEST(PortAccessTest, SettingsReachTheLineAsOneValue) {
     FakePort port;
-    port.open_result = 5;
-    port.Fail("BaudRate", LineError::SettingRefused, "rate refused");
     PortAccess access(port);
-    EXPECT_FALSE(access.OpenPort(3, 76800));
-    EXPECT_EQ(access.PortHandle(), 5);
-    EXPECT_EQ(access.Error().error, LineError::SettingRefused);
-    EXPECT_EQ(access.Error().description, "rate refused");
-    access.ClosePort();
-    EXPECT_EQ(port.Count("Close"), 1);
+    const Framing odd{.parity = Parity::Odd, .stopBits = 2};
+    EXPECT_TRUE(access.OpenPort({.line = 3, .baud = 76800, .framing = odd}));
+    EXPECT_EQ(port.line, 3);
+    EXPECT_EQ(port.rate, 76800);
+    EXPECT_EQ(port.framing, odd);
 }
 
 TEST(PortAccessTest, FailedOpenKeepsTheEarlierHandle) {
     FakePort port;
     PortAccess access(port);
-    ASSERT_TRUE(access.OpenPort(1, 9600));
+    ASSERT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
     port.Fail("Open", LineError::Refused, "Device or resource busy");
-    EXPECT_FALSE(access.OpenPort(2, 9600));
+    EXPECT_FALSE(access.OpenPort({.line = 2, .baud = 9600}));
     EXPECT_EQ(access.PortHandle(), 1);
     EXPECT_EQ(access.Error().description, "Device or resource busy");
     access.ClosePort();
@@ -41,10 +38,10 @@ TEST(PortAccessTest, FailedOpenKeepsTheEarlierHandle) {
 TEST(PortAccessTest, ErrorRecordIsClearedOnEachAttempt) {
     FakePort port;
     PortAccess access(port);
-    port.Fail("PortNumber");
-    EXPECT_FALSE(access.OpenPort(1, 9600));
-    port.Heal("PortNumber");
-    EXPECT_TRUE(access.OpenPort(1, 9600));
+    port.Fail("Open");
+    EXPECT_FALSE(access.OpenPort({.line = 1, .baud = 9600}));
+    port.Heal("Open");
+    EXPECT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
     EXPECT_TRUE(access.Error().IsClear());
 }
 
@@ -55,7 +52,7 @@ TEST(PortAccessTest, ClosePortOnlyWhileAHandleIsHeld) {
     EXPECT_EQ(port.Count("Close"), 0);
     ASSERT_TRUE(access.CheckPort(3));
     EXPECT_EQ(port.rate, 9600);
-    EXPECT_EQ(port.PortNumber(), 3);
+    EXPECT_EQ(port.line, 3);
     access.ClosePort();
     access.ClosePort();
     EXPECT_EQ(port.Count("Close"), 1);
@@ -65,7 +62,7 @@ TEST(PortAccessTest, ClosePortOnlyWhileAHandleIsHeld) {
 TEST(PortAccessTest, CloseFailurePassesOnAndKeepsTheHandle) {
     FakePort port;
     PortAccess access(port);
-    ASSERT_TRUE(access.OpenPort(1, 9600));
+    ASSERT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
     port.Fail("Close", LineError::Io, "Input/output error");
     EXPECT_THROW(access.ClosePort(), PortFailure);
     EXPECT_EQ(access.PortHandle(), 1);

@@ -74,7 +74,7 @@ TEST(PortDiscoveryTest, LineWhoseRateFailsIsNotListed) {
     EXPECT_EQ(DiscoverPorts(access, host), 1);
     EXPECT_EQ(host.ports, (std::vector<int>{100}));
 
-    port.Fail("BaudRate");
+    port.Fail("Open", LineError::SettingRefused, "Invalid argument");
     RecordingHost failing;
     EXPECT_EQ(DiscoverPorts(access, failing), 0);
 }

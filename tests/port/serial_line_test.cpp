@@ -41,11 +41,7 @@ class SerialLineTest : public testing::Test {
   protected:
     SerialLineTest() : line_(ComPortNames::FromDevices({pty_.SlavePath()})) {}
 
-    void OpenAt(int rate) {
-        line_.PortNumber(1);
-        line_.BaudRate(rate);
-        ASSERT_GE(line_.Open(), 1);
-    }
+    void OpenAt(int rate) { ASSERT_GE(line_.Open({.line = 1, .baud = rate}), 1); }
 
     PtyLine pty_;
     SerialLine line_;
@@ -106,17 +102,12 @@ TEST_F(SerialLineTest, VanishedLineFailsInsteadOfReportingNothing) {
 TEST_F(SerialLineTest, OpenWhileHeldReleasesTheEarlierLine) {
     PtyLine second;
     SerialLine line(ComPortNames::FromDevices({pty_.SlavePath(), second.SlavePath()}));
-    line.PortNumber(1);
-    line.BaudRate(9600);
-    ASSERT_EQ(line.Open(), 1);
-    line.PortNumber(2);
-    line.BaudRate(19200);
-    ASSERT_EQ(line.Open(), 1);
+    ASSERT_EQ(line.Open({.line = 1, .baud = 9600}), 1);
+    ASSERT_EQ(line.Open({.line = 2, .baud = 19200}), 1);
     EXPECT_EQ(second.OutputRate(), 19200);
     // The first line is free again for another program.
     SerialLine other(ComPortNames::FromDevices({pty_.SlavePath()}));
-    other.PortNumber(1);
-    EXPECT_EQ(other.Open(), 1);
+    EXPECT_EQ(other.Open({.line = 1}), 1);
 }
 
 struct OpenFailureCase {
@@ -133,9 +124,8 @@ TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
     };
     for (const OpenFailureCase& c : cases) {
         SerialLine line(ComPortNames::FromDevices(c.devices));
-        line.PortNumber(c.number);
         try {
-            line.Open();
+            line.Open({.line = c.number});
             ADD_FAILURE() << c.title << ": opened";
         } catch (const PortFailure& failure) {
             EXPECT_NE(failure.Error(), LineError::None) << c.title;
@@ -159,12 +149,10 @@ TEST(SerialLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
 TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
     PtyLine pty;
     SerialLine holder(ComPortNames::FromDevices({pty.SlavePath()}));
-    holder.PortNumber(1);
-    ASSERT_EQ(holder.Open(), 1);
+    ASSERT_EQ(holder.Open({.line = 1}), 1);
     SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
-    line.PortNumber(1);
     try {
-        line.Open();
+        line.Open({.line = 1});
         ADD_FAILURE() << "a held line opened twice";
     } catch (const PortFailure& failure) {
         EXPECT_TRUE(failure.Description() == "Permission error while locking the device" ||
@@ -186,11 +174,12 @@ TEST(SerialLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
     PtyLine pty;
     NineSixHundredLine line(ComPortNames::FromDevices({pty.SlavePath()}));
     PortAccess access(line);
-    EXPECT_FALSE(access.OpenPort(1, 460800));
+    EXPECT_FALSE(access.OpenPort({.line = 1, .baud = 460800}));
     EXPECT_EQ(access.Error().description, "COM1 does not run at 460800 baud (the driver set 9600)");
     EXPECT_THROW(line.InputCount(), PortFailure);  // not left open
-    EXPECT_TRUE(access.OpenPort(1, 9800));         // within the rounding of real dividers
-    EXPECT_TRUE(access.OpenPort(1, 9600));
+    EXPECT_TRUE(
+        access.OpenPort({.line = 1, .baud = 9800}));  // within the rounding of real dividers
+    EXPECT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
 }
 
 TEST_F(SerialLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {

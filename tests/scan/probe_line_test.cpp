@@ -16,13 +16,8 @@ constexpr int kT = 150;
 
 struct Scanner {
     explicit Scanner(const std::string& device)
-        : line(ComPortNames::FromDevices({device})), wait(line, clock), probes(line, wait) {
-        line.PortNumber(1);
-    }
-    void OpenAt(int rate) {
-        line.BaudRate(rate);
-        ASSERT_EQ(line.Open(), 1);
-    }
+        : line(ComPortNames::FromDevices({device})), wait(line, clock), probes(line, wait) {}
+    void OpenAt(int rate) { ASSERT_EQ(line.Open({.line = 1, .baud = rate}), 1); }
     bool Probe(Protocol protocol, int station) {
         bool found = false;
         switch (protocol) {

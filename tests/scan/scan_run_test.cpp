@@ -165,16 +165,6 @@ TEST_F(ScanRunTest, FailedOpenShowsThePortErrorAndTheCountCarriesOn) {
     EXPECT_EQ(host_.warnings[0].text, "Trying 460800 baud on COM1 caused the following error: ");
 }
 
-TEST_F(ScanRunTest, SettingRefusedAfterAnOpenStillClosesTheLine) {
-    port_.Fail("BaudRate", LineError::Io, "Invalid argument");
-    EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
-    EXPECT_EQ(host_.warnings.size(), 10U);
-    EXPECT_EQ(port_.Count("Open"), 10);
-    EXPECT_EQ(port_.Count("Close"), 10);  // each rate's open is undone
-    EXPECT_EQ(access_.PortHandle(), 0);
-    EXPECT_TRUE(writes_.empty());
-}
-
 // An ASCII reply names no station: a reply to station 5 that comes 70 ms late
 // at 460800 (T = 50) lands in station 6's wait. It is not reported as station
 // 6; the confirming probe finds station 6 silent.

@@ -23,9 +23,9 @@ namespace {
 class SlowLine : public SerialLine {
   public:
     SlowLine(ComPortNames names, int ms) : SerialLine(std::move(names)), ms_(ms) {}
-    int Open() override {
+    int Open(const LineSettings& settings) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms_));
-        return SerialLine::Open();
+        return SerialLine::Open(settings);
     }
 
   private:
