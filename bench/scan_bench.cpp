@@ -31,9 +31,6 @@ double ProcessCpuSeconds() {
 struct Case {
     const char* name;
     Protocol protocol;
-    bool lyrabus;
-    bool ascii;
-    bool modbus;
     int extra_ms;
 };
 
@@ -68,13 +65,15 @@ void Measure(Form1& window, const std::string& device, const Case& c) {
     line.LinkAt(device);
     constexpr int kStations = 20;
     double floor_ms = 0;
-    for (int i = 12; i >= 3; --i) {
-        floor_ms +=
-            kStations * (BaseTimeLimit(kBaudTable[static_cast<std::size_t>(i)]) + c.extra_ms);
+    for (const int rate : kScanRates) {
+        floor_ms += kStations * (BaseTimeLimit(rate) + c.extra_ms);
     }
     const double cpu_before = ProcessCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    window.Scan().DetectionEngine(1, kStations, c.lyrabus, c.ascii, c.modbus);
+    ScanPlan plan;
+    plan.protocols = {c.protocol};
+    plan.lastStation = kStations;
+    window.Scan().DetectionEngine(plan, window.Steps(), {});
     const std::chrono::duration<double, std::milli> spent =
         std::chrono::steady_clock::now() - start;
     const double cpu = ProcessCpuSeconds() - cpu_before;
@@ -104,8 +103,8 @@ int main(int argc, char* argv[]) {
     std::printf("Silent line, stations 1-20, ten rates, real window and line\n");
     std::printf("%-8s %13s %13s %10s %11s %12s %12s\n", "probe", "measured", "floor", "ratio",
                 "CPU", "460800 mean", "460800 p95");
-    Measure(window, device, {"ASCII", Protocol::Ascii, false, true, false, 0});
-    Measure(window, device, {"Modbus", Protocol::Modbus, false, false, true, 20});
-    Measure(window, device, {"LyraBus", Protocol::LyraBus, true, false, false, 0});
+    Measure(window, device, {"ASCII", Protocol::Ascii, 0});
+    Measure(window, device, {"Modbus", Protocol::Modbus, 20});
+    Measure(window, device, {"LyraBus", Protocol::LyraBus, 0});
     return 0;
 }

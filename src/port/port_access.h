@@ -19,6 +19,8 @@ class PortAccess {
     void ClosePort();
 
     int PortHandle() const { return PortHandle_; }
+    // The port component the line is driven through.
+    PortComponent& Line() { return Prt_; }
     ErrorRecord& Error() { return error_; }
     const ErrorRecord& Error() const { return error_; }
 

@@ -1,142 +1,125 @@
 #include "scan_run.h"
 
-#include <exception>
+#include <algorithm>
+#include <cstdint>
 
 #include "base_time_limit.h"
-#include "port_failure.h"
 
 namespace {
 
-constexpr int kFastestRateIndex = 12;
-constexpr int kSlowestRateIndex = 3;
+using Kind = ScanOutcome::Kind;
 
-const char kExtendedScanQuestion[] =
-    "No instrument was identified! Would you like to attempt an extended address scan for ASCII "
-    "instruments (Addresses 256 to 999)?\r\nThis could take a long time so you should only "
-    "select Yes if you believe you have an ASCII instrument connected.";
+bool Chosen(const std::vector<Protocol>& chosen, Protocol protocol) {
+    return std::find(chosen.begin(), chosen.end(), protocol) != chosen.end();
+}
 
 }  // namespace
 
-ScanRun::ScanRun(ScanHost& host, PortComponent& Prt, PortAccess& access, const BaudTable& BaudRates,
-                 Clock& clock)
-    : host_(host),
-      Prt_(Prt),
-      access_(access),
-      BaudRates_(BaudRates),
-      wait_(Prt, clock),
-      probes_(Prt, wait_) {}
+ScanPlan ExtendedPlan(const ScanPlan& plan) {
+    ScanPlan extended = plan;
+    // Stations above 255 fit only the ASCII probe's three-digit field.
+    extended.protocols = {Protocol::Ascii};
+    extended.firstStation = kHighestStation + 1;
+    extended.lastStation = kHighestAsciiStation;
+    return extended;
+}
+
+std::string FoundText(const Find& find, int line) {
+    static constexpr const char* kKinds[] = {"ASCII", "ModBus", "Lyrabus"};
+    return std::string(kKinds[static_cast<int>(find.protocol)]) + " device on COM" +
+           std::to_string(line) + " at " + std::to_string(find.baud) + " baudrate on station " +
+           std::to_string(find.station);
+}
+
+ScanRun::ScanRun(PortAccess& access, Clock& clock)
+    : access_(access), wait_(access.Line(), clock), probes_(access.Line(), wait_) {}
 
 template <typename Step>
 void ScanRun::Skip(Step step) {
     SkipOnFailure(access_.Error(), step);
 }
 
-std::string ScanRun::Line() const {
-    return std::to_string(line_);
+ScanOutcome ScanRun::Judged(ScanOutcome outcome, const std::stop_token& stop) {
+    if (outcome.kind == Kind::NothingFound && stop.stop_requested()) {
+        outcome.kind = Kind::Stopped;
+    }
+    return outcome;
 }
 
-void ScanRun::DetectNow() {
-    const int index = host_.SelectedProtocol();
-    if (!DetectionEngine(1, 255, index == 0, index == 1, index == 2)) {
-        if (host_.CancelRequested()) {
-            EndCancelled();
-            return;
+ScanOutcome ScanRun::DetectNow(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop) {
+    ScanOutcome outcome = Judged(DetectionEngine(plan, steps, stop), stop);
+    if (outcome.kind == Kind::NothingFound && steps.AskExtendedScan()) {
+        outcome = Judged(DetectionEngine(ExtendedPlan(plan), steps, stop), stop);
+        if (outcome.kind == Kind::NothingFound) {
+            steps.Report({.kind = Notice::Kind::NothingIdentified});
         }
-        if (!OfferExtendedScan()) {
-            return;
+    }
+    if (outcome.kind == Kind::Stopped) {
+        try {
+            CancelNow();
+        } catch (const PortFailure& failure) {
+            outcome = {Kind::LineFailure, {}, failure.Record()};
         }
     }
-    host_.ClearBar();
+    return outcome;
 }
 
-// Asks for and runs the extended scan. False when the run has already ended
-// through a cancel.
-bool ScanRun::OfferExtendedScan() {
-    if (!host_.AskYesNo("No Instrument Detected", kExtendedScanQuestion)) {
-        return true;
-    }
-    host_.EnablePortList(false);
-    // Stations above 255 fit only the ASCII probe's three-digit field.
-    if (DetectionEngine(256, 999, false, true, false)) {
-        return true;
-    }
-    if (host_.CancelRequested()) {
-        EndCancelled();
-        return false;
-    }
-    host_.Warn("Identification Failed", "No instrument detected!");
-    host_.SetStatus("Ready");
-    return true;
-}
-
-void ScanRun::EndCancelled() {
-    CancelNow();
-    host_.ClearBar();
-}
-
-bool ScanRun::DetectionEngine(std::int16_t AddressLo, std::int16_t AddressHi, bool LYRABUS,
-                              bool ASCII, bool MODBUS) {
-    if (host_.CancelRequested()) {
-        return false;
+ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop) {
+    if (stop.stop_requested()) {
+        return {Kind::Stopped};
     }
     // The total is worked out in 16 bits, as the station numbers are.
-    const auto total = static_cast<std::int16_t>((AddressHi - AddressLo) * 10);
+    const auto total = static_cast<std::int16_t>((plan.lastStation - plan.firstStation) *
+                                                 static_cast<int>(plan.rates.size()));
     int count = 0;
-    for (int i = kFastestRateIndex; i >= kSlowestRateIndex; --i) {
-        const int baud = BaudRates_[static_cast<std::size_t>(i)];
+    for (const int baud : plan.rates) {
         access_.Error().Clear();
         bool opened = false;
-        Skip([&] {
-            line_ = host_.SelectedLine();
-            opened = access_.OpenPort({.line = line_, .baud = baud});
-        });
+        Skip([&] { opened = access_.OpenPort({plan.line, baud, plan.framing}); });
         if (opened) {
             const int T = BaseTimeLimit(baud);
-            for (int station = AddressLo; station <= AddressHi; ++station) {
-                if (host_.CancelRequested()) {
-                    return false;  // the line stays open; CancelNow closes it
+            for (int station = plan.firstStation; station <= plan.lastStation; ++station) {
+                if (stop.stop_requested()) {
+                    return {Kind::Stopped};  // the line stays open; CancelNow closes it
                 }
-                Skip([&] {
-                    host_.SetStatus("Trying " + std::to_string(baud) + " baud on COM" + Line() +
-                                    " for station number " + std::to_string(station) + "...");
-                });
-                ++count;
-                Skip([&] { host_.SetBar(count, total); });
-                // Drawn while the first probe's reply is awaited.
-                wait_.DuringNextWait([this] { Skip([&] { host_.DrawProgress(); }); });
-                std::string kind;
-                const bool found = ProbeStation(station, T, LYRABUS, ASCII, MODBUS, &kind);
+                const ScanStep step{baud, station, ++count, total};
+                // Shown while the first probe's reply is awaited.
+                wait_.DuringNextWait([&, step] { Skip([&] { steps.Progress(step); }); });
+                const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
                 wait_.RunPendingWork();
-                if (found) {
-                    return Found(kind, baud, station);
+                if (answered) {
+                    return Found({*answered, baud, station}, steps);
                 }
-                Skip([&] { host_.PumpEvents(); });
+                Skip([&] { steps.TurnEventLoop(); });
             }
         } else {
-            Skip([&] { ShowPortError(baud); });
+            Skip([&] {
+                steps.Report(
+                    {.kind = Notice::Kind::PortError, .baud = baud, .error = access_.Error()});
+            });
         }
         Skip([&] { access_.ClosePort(); });
     }
-    return false;
+    return {Kind::NothingFound};
 }
 
 // The chosen probes in the order ASCII, Modbus, LyraBus, discarding what a
 // miss left waiting. An ASCII match counts only when confirmed by a second
 // probe of the station.
-bool ScanRun::ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MODBUS,
-                           std::string* kind) {
+std::optional<Protocol> ScanRun::ProbeStation(int station, int T,
+                                              const std::vector<Protocol>& chosen) {
     using Probe = bool (Probes::*)(int, int);
     struct Choice {
-        bool chosen;
+        Protocol protocol;
         Probe probe;
         Probe confirm;  // asks again after a match whose reply names no station
-        const char* kind;
     };
-    const Choice choices[] = {{ASCII, &Probes::ProbeAscii, &Probes::ConfirmAscii, "ASCII"},
-                              {MODBUS, &Probes::ProbeModbus, nullptr, "ModBus"},
-                              {LYRABUS, &Probes::ProbeLyraBus, nullptr, "Lyrabus"}};
-    for (const Choice& c : choices) {
-        if (!c.chosen) {
+    static constexpr Choice kChoices[] = {
+        {Protocol::Ascii, &Probes::ProbeAscii, &Probes::ConfirmAscii},
+        {Protocol::Modbus, &Probes::ProbeModbus, nullptr},
+        {Protocol::LyraBus, &Probes::ProbeLyraBus, nullptr}};
+    for (const Choice& c : kChoices) {
+        if (!Chosen(chosen, c.protocol)) {
             continue;
         }
         bool answered = false;
@@ -146,43 +129,19 @@ bool ScanRun::ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MO
             Skip([&] { answered = (probes_.*c.confirm)(station, T); });
         }
         if (answered) {
-            *kind = c.kind;
-            return true;
+            return c.protocol;
         }
-        Skip([&] { Prt_.DiscardInput(); });
+        Skip([&] { access_.Line().DiscardInput(); });
     }
-    return false;
+    return std::nullopt;
 }
 
-bool ScanRun::Found(const std::string& kind, int baud, int station) {
-    Skip([&] {
-        host_.DoFound(kind + " device on COM" + Line() + " at " + std::to_string(baud) +
-                      " baudrate on station " + std::to_string(station));
-    });
+ScanOutcome ScanRun::Found(const Find& find, ScanSteps& steps) {
+    Skip([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
     Skip([&] { CancelNow(); });
-    return true;
-}
-
-void ScanRun::ShowPortError(int baud) {
-    host_.Warn("Port Error", "Trying " + std::to_string(baud) + " baud on COM" + Line() +
-                                 " caused the following error: " + access_.Error().description);
+    return {Kind::Found, find};
 }
 
 void ScanRun::CancelNow() {
-    host_.ClearCancelRequested();
-    // The port list and a requested close must not hang on a line that failed
-    // to close; the failure itself still goes to the caller afterwards.
-    std::exception_ptr failure;
-    try {
-        access_.ClosePort();
-    } catch (const PortFailure&) {
-        failure = std::current_exception();
-    }
-    host_.EnablePortList(true);
-    if (host_.CloseRequested()) {
-        host_.CloseWindow();
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+    access_.ClosePort();
 }

@@ -1,49 +1,44 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <optional>
+#include <stop_token>
 
-#include "baud_rates.h"
 #include "port_access.h"
 #include "probes.h"
-#include "scan_host.h"
+#include "scan_plan.h"
+#include "scan_steps.h"
 
-// One identification run: over the scan's ten baud rates it opens the chosen
-// line, probes every station of a range with the chosen protocol, keeps the
-// status line and progress bar current, and ends at the first station that
-// answers. Offers the extended ASCII scan when nothing answered.
+// The engine: one identification run over a plan. It opens the plan's line
+// at each rate, probes every station with the plan's protocols, tells its
+// front end where it stands, and ends at the first station that answers.
+// A stop is asked for through the stop token and seen before each station.
 class ScanRun {
   public:
-    ScanRun(ScanHost& host, PortComponent& Prt, PortAccess& access, const BaudTable& BaudRates,
-            Clock& clock);
+    ScanRun(PortAccess& access, Clock& clock);
 
-    // The run as the user sees it, from Go to its end; the window shows the
-    // end of the run once this returns. A failure of the line outside the
-    // engine (closing it at the end) passes to the caller.
-    void DetectNow();
-    // The scan loop. True on a find (reported, and the run ended through
-    // CancelNow); false when nothing answered or a cancel was requested.
-    bool DetectionEngine(std::int16_t AddressLo, std::int16_t AddressHi, bool LYRABUS, bool ASCII,
-                         bool MODBUS);
-    // The common end of a found or stopped run.
+    // The run as the user sees it: the plan's sweep and, when nothing
+    // answered and the front end wants it, the extended ASCII scan. The line
+    // is closed when the run ends; a failure to close it is the outcome.
+    ScanOutcome DetectNow(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop);
+    // One sweep of the plan. A find is reported and its line closed through
+    // CancelNow; a stop leaves the line open for CancelNow.
+    ScanOutcome DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop);
+    // The common end of a found or stopped run: closes the line. A failure
+    // to close it passes on.
     void CancelNow();
 
   private:
     // Runs one step of the engine; a failure is recorded and passed over.
     template <typename Step>
     void Skip(Step step);
-    bool ProbeStation(int station, int T, bool LYRABUS, bool ASCII, bool MODBUS, std::string* kind);
-    bool Found(const std::string& kind, int baud, int station);
-    void ShowPortError(int baud);
-    bool OfferExtendedScan();
-    void EndCancelled();
-    std::string Line() const;
+    // One station with the chosen probes; the protocol that answered, if any.
+    std::optional<Protocol> ProbeStation(int station, int T, const std::vector<Protocol>& chosen);
+    ScanOutcome Found(const Find& find, ScanSteps& steps);
+    // After a sweep: nothing found counts as stopped when a stop came at the
+    // last turn.
+    static ScanOutcome Judged(ScanOutcome outcome, const std::stop_token& stop);
 
-    ScanHost& host_;
-    PortComponent& Prt_;
     PortAccess& access_;
-    const BaudTable& BaudRates_;
     ReplyWait wait_;
     Probes probes_;
-    int line_ = 0;  // the line last opened
 };

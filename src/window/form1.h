@@ -3,14 +3,16 @@
 #include <QMessageBox>
 #include <QWidget>
 #include <memory>
+#include <optional>
+#include <stop_token>
 
-#include "baud_rates.h"
 #include "clock.h"
 #include "com_port_names.h"
 #include "port_access.h"
 #include "port_component.h"
 #include "port_failure.h"
 #include "scan_run.h"
+#include "scan_steps.h"
 #include "window_drag.h"
 
 class CellBar;
@@ -35,18 +37,26 @@ class Form1 : public QWidget {
     Form1(std::unique_ptr<PortComponent> port, ComPortNames names, Clock* clock = nullptr);
     ~Form1() override;
 
-    // Start-up: fills the baud table, shows the window and lists the serial
-    // lines that open. Returns false, after the critical box, when none does,
-    // and when the window was closed during discovery.
+    // Start-up: shows the window and lists the serial lines that open.
+    // Returns false, after the critical box, when none does, and when the
+    // window was closed during discovery.
     bool Load();
     // Whether the window has closed; the program then ends normally.
-    bool Closed() const { return closed_; }
+    bool Closed() const { return phase_ == RunPhase::Closed; }
     // Whether start-up found no serial line (the critical box was shown).
     bool NoPortsDetected() const { return noPortsDetected_; }
     // A close request that cannot be refused (the system asks the program to
     // end): a box that is up is dismissed as its close button would, a run
     // stops at its next check and closes the line, and the window closes.
     void CloseUnconditionally();
+
+    // Whether a run under way was asked to stop (Stop, or a close request),
+    // and whether the window is to close once it has: both follow from the
+    // run phase.
+    bool CancelRequested() const;
+    bool CloseRequested() const;
+    // The last result of the line's Open or Close; 1 or more means open.
+    int PortHandle() const { return access_.PortHandle(); }
 
     // Shows Message in the status line and repaints it before returning.
     void SetStatus(const QString& Message);
@@ -55,19 +65,48 @@ class Form1 : public QWidget {
     // Modal "Device Found" report, then the found status.
     void DoFound(const QString& Txt);
 
-    // The scan this window runs; exposed for measuring it.
+    // The engine this window runs and the window as its front end; exposed
+    // for measuring a scan.
     ScanRun& Scan() { return *run_; }
+    ScanSteps& Steps();
 
   protected:
-    // Where a run stands. The caption and the lists' enabled states follow
-    // from it (ShowPhase); a run is on the call stack in every phase but Idle.
-    enum class RunPhase { Idle, Scanning, Stopping, Closing };
-
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    class Discovery;
+    class RunSteps;
+
+    // Where a run stands: the one state of run control. The caption and the
+    // lists' enabled states follow from it and from the last run's outcome;
+    // a run is on the call stack while Scanning, Stopping or Closing.
+    enum class RunPhase { Idle, Scanning, Stopping, Closing, Closed };
+    enum class RunEvent { Press, CloseRequest, EndRequest, RunEnded };
+    enum class RunAction { None, StartRun, ShowStopped, RefuseClose, AcceptClose, CloseWindow };
+
+    void ConnectRun(Clock& clock);
+    // Moves run control on by its table and does what the move asks for. A
+    // close request's event is accepted or refused as the table says.
+    void Handle(RunEvent event, QCloseEvent* close = nullptr);
+    void EnterPhase(RunPhase phase);
+    void StartRun();
+    ScanPlan PlanFromControls() const;
+    // The end of a run: the bar cleared, the controls as the outcome leaves
+    // them, and a failure of the line at the end reported.
+    void EndRun(const ScanOutcome& outcome);
+    void ShowBox(QMessageBox::Icon icon, const QString& title, const QString& text);
+
+    void BuildStrip();
+    void BuildWorkingBand();
+    void BuildStatusFrame();
+    void SetUpWindow();
+    void SetUpFocus();
+    void CentreOnScreen();
+    void DragNow(QMouseEvent* event);
 
     QWidget* Picture1 = nullptr;
     QLabel* Image2 = nullptr;
@@ -86,37 +125,14 @@ class Form1 : public QWidget {
     std::unique_ptr<PortComponent> Prt;
     ComPortNames names_;
     PortAccess access_;
-    BaudTable BaudRates{};
-    bool CancelRequested = false;
-    bool CloseRequested = false;
-
-  private:
-    class Discovery;
-    class RunHost;
-
-    void ConnectRun(Clock& clock);
-    void GoButton_Click();
-    void StartRun();
-    void RequestStop();
-    void ShowPhase(RunPhase phase);
-    // After a failure of the line outside the scan loop: says so, releases the
-    // line and returns the window to idle.
-    void RecoverFrom(const PortFailure& failure);
-    void ShowBox(QMessageBox::Icon icon, const QString& title, const QString& text);
-
-    void BuildStrip();
-    void BuildWorkingBand();
-    void BuildStatusFrame();
-    void SetUpWindow();
-    void SetUpFocus();
-    void CentreOnScreen();
-    void DragNow(QMouseEvent* event);
-
     WindowDrag drag_;
     SteadyClock steady_;
     RunPhase phase_ = RunPhase::Idle;
-    bool closed_ = false;  // once closed, the rest of a run shows nothing
+    // How the last run ended; none before the first.
+    std::optional<ScanOutcome::Kind> lastOutcome_;
+    std::stop_source stop_;
+    ScanPlan plan_;  // of the run under way, or the last one
     bool noPortsDetected_ = false;
-    std::unique_ptr<RunHost> host_;
+    std::unique_ptr<RunSteps> steps_;
     std::unique_ptr<ScanRun> run_;
 };

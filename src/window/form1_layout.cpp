@@ -11,7 +11,7 @@
 #include "artwork.h"
 #include "cell_bar.h"
 #include "form1.h"
-#include "form1_run_host.h"
+#include "form1_run_steps.h"
 #include "logo_link.h"
 #include "serial_line.h"
 

@@ -1,4 +1,4 @@
-// Start-up: the baud table and the discovery of serial lines.
+// Start-up: the discovery of serial lines.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -83,7 +83,7 @@ class Form1::Discovery : public DiscoveryHost {
     }
 
     void ServiceEvents() override { QApplication::processEvents(); }
-    bool Abandoned() override { return form_.closed_; }
+    bool Abandoned() override { return form_.Closed(); }
 
   private:
     Form1& form_;
@@ -92,7 +92,6 @@ class Form1::Discovery : public DiscoveryHost {
 };
 
 bool Form1::Load() {
-    BaudRates = kBaudTable;
     show();
     setEnabled(false);
     AwaitExposed(*this);
@@ -101,7 +100,7 @@ bool Form1::Load() {
     Discovery discovery(*this);
     DiscoverPorts(access_, discovery);
     setEnabled(true);
-    if (closed_) {
+    if (Closed()) {
         return false;  // closed during discovery: the program ends
     }
     // Disabling the window took the focus away; the port list gets it back.

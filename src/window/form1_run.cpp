@@ -1,7 +1,7 @@
-// Run control: the Go/Stop button, the close request, and the window as the
-// scan's host. A run happens inside the button's click handler and sees Stop
-// presses and close requests at its event-pump turns; the run phase says what
-// a press or a close request means at that moment.
+// Run control: the Go/Stop button, the close request and the system's end
+// request, as one table of moves between run phases. A run happens inside the
+// button's click handler and sees Stop presses and close requests at its
+// event-pump turns; the phase says what a press or a request means then.
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,111 +10,174 @@
 
 #include "cell_bar.h"
 #include "form1.h"
-
-#include "form1_run_host.h"
+#include "form1_run_steps.h"
 
 namespace {
 
-// Whether a phase changes a list's enabled state or leaves it as the run's
-// outcome set it.
-enum class ListState { Keep, Enabled, Disabled };
+// The protocol list's entries, in their order.
+constexpr Protocol kListedProtocols[] = {Protocol::LyraBus, Protocol::Ascii, Protocol::Modbus};
 
-struct PhaseLook {
+// How the controls look: the Go button's caption and whether each list takes
+// input.
+struct Look {
     const char* caption;
-    ListState portList;
-    ListState protocol;
+    bool portList;
+    bool protocol;
 };
 
-// The run-control state table, as the controls show it, in the order of the
-// run phases.
-constexpr PhaseLook kPhaseLooks[] = {
-    {"Go", ListState::Keep, ListState::Keep},            // Idle
-    {"Stop", ListState::Disabled, ListState::Disabled},  // Scanning
-    {"Go", ListState::Keep, ListState::Enabled},         // Stopping
-    {"Stop", ListState::Keep, ListState::Keep},          // Closing
-};
-
-void Apply(QWidget* list, ListState state) {
-    if (state != ListState::Keep) {
-        list->setEnabled(state == ListState::Enabled);
+// Idle, by how the last run ended: a find leaves the protocol list as the run
+// had it, a run that found nothing leaves both lists so, a stop or a failure
+// of the line gives both back.
+Look IdleLook(std::optional<ScanOutcome::Kind> outcome) {
+    using Kind = ScanOutcome::Kind;
+    if (!outcome || *outcome == Kind::Stopped || *outcome == Kind::LineFailure) {
+        return {"Go", true, true};
     }
+    return {"Go", *outcome == Kind::Found, false};
 }
 
 }  // namespace
 
 Form1::~Form1() = default;
 
+ScanSteps& Form1::Steps() {
+    return *steps_;
+}
+
 void Form1::ConnectRun(Clock& clock) {
-    host_ = std::make_unique<RunHost>(*this);
-    run_ = std::make_unique<ScanRun>(*host_, *Prt, access_, BaudRates, clock);
-    connect(GoButton, &QPushButton::clicked, this, &Form1::GoButton_Click);
+    steps_ = std::make_unique<RunSteps>(*this);
+    run_ = std::make_unique<ScanRun>(access_, clock);
+    connect(GoButton, &QPushButton::clicked, this, [this] { Handle(RunEvent::Press); });
     GoButton->installEventFilter(this);
 }
 
-void Form1::ShowPhase(RunPhase phase) {
-    phase_ = phase;
-    const PhaseLook& look = kPhaseLooks[static_cast<std::size_t>(phase)];
-    GoButton->setText(QString::fromLatin1(look.caption));
-    Apply(PortList, look.portList);
-    Apply(protocol, look.protocol);
+bool Form1::CancelRequested() const {
+    return phase_ == RunPhase::Stopping || phase_ == RunPhase::Closing;
 }
 
-void Form1::GoButton_Click() {
-    if (CloseRequested) {
-        close();
+bool Form1::CloseRequested() const {
+    return phase_ == RunPhase::Closing;
+}
+
+void Form1::Handle(RunEvent event, QCloseEvent* close) {
+    using P = RunPhase;
+    using E = RunEvent;
+    using A = RunAction;
+    struct Move {
+        P from;
+        E event;
+        P to;
+        A action;
+    };
+    // Every move of run control. A phase and event not listed change nothing.
+    static constexpr Move kMoves[] = {
+        {P::Idle, E::Press, P::Scanning, A::StartRun},
+        {P::Idle, E::CloseRequest, P::Closed, A::AcceptClose},
+        {P::Idle, E::EndRequest, P::Closed, A::CloseWindow},
+        {P::Scanning, E::Press, P::Stopping, A::ShowStopped},
+        // The run stops at its next check and then closes the window.
+        {P::Scanning, E::CloseRequest, P::Closing, A::RefuseClose},
+        {P::Scanning, E::EndRequest, P::Closed, A::CloseWindow},
+        {P::Scanning, E::RunEnded, P::Idle, A::None},
+        // A stopped run is still unwinding: one run at a time.
+        {P::Stopping, E::CloseRequest, P::Closed, A::AcceptClose},
+        {P::Stopping, E::EndRequest, P::Closed, A::CloseWindow},
+        {P::Stopping, E::RunEnded, P::Idle, A::None},
+        {P::Closing, E::Press, P::Closed, A::CloseWindow},
+        {P::Closing, E::CloseRequest, P::Closed, A::AcceptClose},
+        {P::Closing, E::EndRequest, P::Closed, A::CloseWindow},
+        {P::Closing, E::RunEnded, P::Closed, A::CloseWindow},
+        {P::Closed, E::CloseRequest, P::Closed, A::AcceptClose},
+    };
+    const auto move = std::find_if(std::begin(kMoves), std::end(kMoves), [&](const Move& m) {
+        return m.from == phase_ && m.event == event;
+    });
+    if (move == std::end(kMoves)) {
         return;
     }
-    switch (phase_) {
-        case RunPhase::Idle:
+    EnterPhase(move->to);
+    switch (move->action) {
+        case A::None:
+            return;
+        case A::StartRun:
             StartRun();
             return;
-        case RunPhase::Scanning:
-            RequestStop();
+        case A::ShowStopped:
+            SetStatus(QStringLiteral("Cancelled by user"));
             return;
-        case RunPhase::Stopping:
-        case RunPhase::Closing:
-            return;  // a stopped run is still unwinding: one run at a time
+        case A::RefuseClose:
+            close->ignore();
+            return;
+        case A::AcceptClose:
+            close->accept();
+            return;
+        case A::CloseWindow:
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                box->close();  // as its close button would
+            }
+            QWidget::close();
+            return;
     }
 }
 
-void Form1::StartRun() {
-    ShowPhase(RunPhase::Scanning);
-    try {
-        run_->DetectNow();
-    } catch (const PortFailure& failure) {
-        RecoverFrom(failure);
+void Form1::EnterPhase(RunPhase phase) {
+    phase_ = phase;
+    if (phase != RunPhase::Idle && phase != RunPhase::Scanning) {
+        stop_.request_stop();  // seen by a run under way at its next check
     }
-    ShowPhase(RunPhase::Idle);
-}
-
-void Form1::RequestStop() {
-    CancelRequested = true;
-    ShowPhase(RunPhase::Stopping);
-    SetStatus(QStringLiteral("Cancelled by user"));
+    static constexpr Look kRunLooks[] = {
+        {"Stop", false, false},  // Scanning
+        {"Go", false, true},     // Stopping
+        {"Stop", false, false},  // Closing
+    };
+    const bool running =
+        phase == RunPhase::Scanning || phase == RunPhase::Stopping || phase == RunPhase::Closing;
+    const Look look = running ? kRunLooks[static_cast<int>(phase) - 1] : IdleLook(lastOutcome_);
+    GoButton->setText(QString::fromLatin1(look.caption));
+    PortList->setEnabled(look.portList);
+    protocol->setEnabled(look.protocol);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    const bool runUnderWay = phase_ == RunPhase::Scanning || phase_ == RunPhase::Closing;
-    if (runUnderWay && !CloseRequested) {
-        CancelRequested = true;
-        CloseRequested = true;
-        ShowPhase(RunPhase::Closing);
-        event->ignore();
-        return;
-    }
-    closed_ = true;
-    event->accept();
+    Handle(RunEvent::CloseRequest, event);
 }
 
 void Form1::CloseUnconditionally() {
-    CloseRequested = true;
-    if (phase_ != RunPhase::Idle) {
-        CancelRequested = true;
+    Handle(RunEvent::EndRequest);
+}
+
+ScanPlan Form1::PlanFromControls() const {
+    ScanPlan plan;
+    plan.line = PortList->currentData().toInt();
+    const int index = protocol->currentIndex();
+    plan.protocols.clear();
+    if (index >= 0 && index < static_cast<int>(std::size(kListedProtocols))) {
+        plan.protocols.push_back(kListedProtocols[index]);
     }
-    if (QWidget* box = QApplication::activeModalWidget()) {
-        box->close();
+    return plan;
+}
+
+void Form1::StartRun() {
+    stop_ = std::stop_source();
+    plan_ = PlanFromControls();
+    EndRun(run_->DetectNow(plan_, *steps_, stop_.get_token()));
+}
+
+void Form1::EndRun(const ScanOutcome& outcome) {
+    lastOutcome_ = outcome.kind;
+    bar->SetCells(0);
+    if (outcome.kind == ScanOutcome::Kind::LineFailure) {
+        try {
+            access_.ClosePort();  // the descriptor is gone; this clears the handle
+        } catch (const PortFailure&) {
+            // Reported below; the line is as released as it can be.
+        }
     }
-    close();
+    Handle(RunEvent::RunEnded);
+    if (outcome.kind == ScanOutcome::Kind::LineFailure) {
+        ShowBox(QMessageBox::Warning, QStringLiteral("Port Error"),
+                QString::fromStdString(outcome.failure.description));
+    }
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -132,25 +195,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::RecoverFrom(const PortFailure& failure) {
-    try {
-        access_.ClosePort();  // the descriptor is gone; this clears the handle
-    } catch (const PortFailure&) {
-        // Already reported below; the line is as released as it can be.
-    }
-    CancelRequested = false;
-    bar->SetCells(0);
-    PortList->setEnabled(true);
-    protocol->setEnabled(true);
-    ShowBox(QMessageBox::Warning, QStringLiteral("Port Error"),
-            QString::fromStdString(failure.Description()));
-    if (CloseRequested) {
-        close();
-    }
-}
-
 void Form1::ShowBox(QMessageBox::Icon icon, const QString& title, const QString& text) {
-    if (closed_) {
+    if (Closed()) {
         return;  // the window is gone: nothing more is shown
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, this);

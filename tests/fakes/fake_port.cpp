@@ -1,6 +1,41 @@
 #include "fake_port.h"
 
 #include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::string Hex(const std::string& bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, " %02X", static_cast<unsigned char>(c));
+        text += byte;
+    }
+    return text;
+}
+
+std::string FramingName(const Framing& f) {
+    const char parity = f.parity == Parity::None ? 'N' : f.parity == Parity::Even ? 'E' : 'O';
+    return std::string("8") + parity + std::to_string(f.stopBits);
+}
+
+}  // namespace
+
+void FakePort::Note(const std::string& text) {
+    if (clock_ != nullptr) {
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::microseconds>(clock_->Now() - noted_);
+        if (noted_ != Clock::Duration{} && waited.count() > 0) {
+            char waitLine[32];
+            std::snprintf(waitLine, sizeof waitLine, "wait %g ms\n",
+                          static_cast<double>(waited.count()) / 1000.0);
+            transcript += waitLine;
+        }
+        noted_ = clock_->Now();
+    }
+    transcript += text + "\n";
+}
 
 void FakePort::Enter(const std::string& member) {
     calls.push_back(member);
@@ -23,6 +58,8 @@ int FakePort::Open(const LineSettings& settings) {
     line = settings.line;
     rate = settings.baud;
     framing = settings.framing;
+    Note("open COM" + std::to_string(line) + " " + std::to_string(rate) + " " +
+         FramingName(framing));
     const auto refused = open_fails_at_rate.find(rate);
     if (refused != open_fails_at_rate.end()) {
         throw PortFailure(LineError::SettingRefused, refused->second);
@@ -42,6 +79,7 @@ int FakePort::Open(const LineSettings& settings) {
 
 int FakePort::Close() {
     Enter("Close");
+    Note("close");
     open_ = close_result >= 1;
     return close_result;
 }
@@ -69,6 +107,9 @@ std::string FakePort::Read(int max) {
     const std::size_t n = std::min(input.size(), static_cast<std::size_t>(std::max(max, 0)));
     std::string taken = input.substr(0, n);
     input.erase(0, n);
+    if (!taken.empty()) {
+        Note("<<" + Hex(taken));
+    }
     return taken;
 }
 
@@ -78,6 +119,7 @@ void FakePort::Write(const std::string& bytes) {
         ++writes_while_closed;
     }
     written += bytes;
+    Note(">>" + Hex(bytes));
     if (on_write) {
         on_write(bytes);
     }
@@ -85,6 +127,7 @@ void FakePort::Write(const std::string& bytes) {
 
 void FakePort::DiscardInput() {
     Enter("DiscardInput");
+    Note("discard");
     DeliverDue();
     input.clear();
 }

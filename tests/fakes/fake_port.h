@@ -53,12 +53,17 @@ class FakePort : public PortComponent {
     std::string input;
     std::string written;
     std::vector<std::string> calls;
+    // What crossed the line, a line each: "open COM1 460800 8N1", ">> 01 03",
+    // "<< 01 03", "discard", "close", and "wait 50 ms" where time passed.
+    std::string transcript;
 
   protected:
     void Enter(const std::string& member);
 
   private:
     void DeliverDue();
+    void Note(const std::string& line);
+    Clock::Duration noted_{};
 
     bool open_ = false;
     FakeClock* clock_ = nullptr;

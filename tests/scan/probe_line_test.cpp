@@ -2,10 +2,10 @@
 // instrument simulator and a libmodbus server.
 #include <gtest/gtest.h>
 
-#include "baud_rates.h"
 #include "instrument.h"
 #include "modbus_peer.h"
 #include "probes.h"
+#include "scan_plan.h"
 #include "serial_line.h"
 
 namespace {
@@ -51,15 +51,15 @@ class ProbeLineTest : public testing::TestWithParam<Protocol> {};
 
 TEST_P(ProbeLineTest, FindsTheInstrumentAtEveryScanRateAndNotAtAnother) {
     const Protocol protocol = GetParam();
-    for (int index = 12; index >= 3; --index) {
-        const int rate = kBaudTable[static_cast<std::size_t>(index)];
+    for (std::size_t index = 0; index < kScanRates.size(); ++index) {
+        const int rate = kScanRates[index];
         const int station = protocol == Protocol::Ascii ? 300 : 138;
         Instrument instrument({.protocol = protocol, .baud = rate, .station = station});
         Scanner scanner(instrument.Device());
         scanner.OpenAt(rate);
         EXPECT_FALSE(scanner.Probe(protocol, station - 1)) << Name(protocol) << " " << rate;
         EXPECT_TRUE(scanner.Probe(protocol, station)) << Name(protocol) << " " << rate;
-        scanner.OpenAt(kBaudTable[static_cast<std::size_t>(index == 3 ? 12 : index - 1)]);
+        scanner.OpenAt(kScanRates[(index + 1) % kScanRates.size()]);
         EXPECT_FALSE(scanner.Probe(protocol, station)) << Name(protocol) << " wrong rate";
     }
 }

@@ -1,19 +1,18 @@
-// Whole scans against the in-memory port, clock and window: full length in
-// milliseconds of real time.
+// Whole scans against the in-memory port, clock and front end: full length
+// in milliseconds of real time.
 #include "scan_run.h"
 
 #include <gtest/gtest.h>
 
 #include "base_time_limit.h"
 #include "fake_port.h"
-#include "fake_scan_host.h"
+#include "fake_scan_steps.h"
 #include "probe_frames.h"
 
 namespace {
 
 using std::chrono::milliseconds;
-
-constexpr int kScanRates[] = {460800, 230400, 115200, 76800, 57600, 38400, 19200, 9600, 4800, 2400};
+using Kind = ScanOutcome::Kind;
 
 TEST(BaseTimeLimitTest, ComesOutOfTheRule) {
     const int expected[] = {50, 50, 60, 77, 86, 94, 103, 107, 109, 110};
@@ -22,9 +21,26 @@ TEST(BaseTimeLimitTest, ComesOutOfTheRule) {
     }
 }
 
+TEST(FoundTextTest, NamesKindLineRateAndStation) {
+    EXPECT_EQ(FoundText({Protocol::Ascii, 460800, 300}, 1),
+              "ASCII device on COM1 at 460800 baudrate on station 300");
+    EXPECT_EQ(FoundText({Protocol::Modbus, 2400, 17}, 12),
+              "ModBus device on COM12 at 2400 baudrate on station 17");
+    EXPECT_EQ(FoundText({Protocol::LyraBus, 76800, 138}, 3),
+              "Lyrabus device on COM3 at 76800 baudrate on station 138");
+}
+
+ScanPlan Plan(std::vector<Protocol> protocols, int first = 1, int last = 255) {
+    ScanPlan plan;
+    plan.protocols = std::move(protocols);
+    plan.firstStation = first;
+    plan.lastStation = last;
+    return plan;
+}
+
 class ScanRunTest : public testing::Test {
   protected:
-    ScanRunTest() : access_(port_), run_(host_, port_, access_, kBaudTable, clock_) {
+    ScanRunTest() : access_(port_), run_(access_, clock_) {
         port_.UseClock(&clock_);
         port_.on_write = [this](const std::string& request) {
             writes_.push_back({clock_.Now(), port_.rate, request});
@@ -40,6 +56,20 @@ class ScanRunTest : public testing::Test {
             }
         };
     }
+    // Asks for a stop at the given event-loop turn.
+    void StopAtTurn(int turn) {
+        steps_.on_turn = [this, turn](int t) {
+            if (t == turn) {
+                stop_.request_stop();
+            }
+        };
+    }
+    ScanOutcome DetectNow(const ScanPlan& plan) {
+        return run_.DetectNow(plan, steps_, stop_.get_token());
+    }
+    ScanOutcome Engine(const ScanPlan& plan) {
+        return run_.DetectionEngine(plan, steps_, stop_.get_token());
+    }
 
     struct Write {
         Clock::Duration at;
@@ -49,7 +79,8 @@ class ScanRunTest : public testing::Test {
 
     FakeClock clock_;
     FakePort port_;
-    FakeScanHost host_;
+    FakeScanSteps steps_;
+    std::stop_source stop_;
     PortAccess access_;
     ScanRun run_;
     std::vector<Write> writes_;
@@ -59,7 +90,8 @@ TEST_F(ScanRunTest, TenRatesInOrderEachWithItsWait) {
     for (bool modbus : {false, true}) {
         writes_.clear();
         const Clock::Duration start = clock_.Now();
-        EXPECT_FALSE(run_.DetectionEngine(1, 1, false, !modbus, modbus));
+        EXPECT_EQ(Engine(Plan({modbus ? Protocol::Modbus : Protocol::Ascii}, 1, 1)).kind,
+                  Kind::NothingFound);
         ASSERT_EQ(writes_.size(), 10U);
         for (std::size_t i = 0; i < 10; ++i) {
             EXPECT_EQ(writes_[i].rate, kScanRates[i]);
@@ -72,97 +104,88 @@ TEST_F(ScanRunTest, TenRatesInOrderEachWithItsWait) {
 }
 
 TEST_F(ScanRunTest, NothingFoundAndNoToTheExtendedScan) {
-    run_.DetectNow();  // protocol 1: LyrASCII
-    ASSERT_EQ(host_.bars.size(), 2550U);
-    EXPECT_EQ(host_.bars.back(), std::make_pair(2550, 2540));
-    EXPECT_EQ(host_.statuses.front(), "Trying 460800 baud on COM1 for station number 1...");
-    EXPECT_EQ(host_.statuses.back(), "Trying 2400 baud on COM1 for station number 255...");
-    ASSERT_EQ(host_.questions.size(), 1U);
-    EXPECT_EQ(host_.questions[0].title, "No Instrument Detected");
-    EXPECT_EQ(host_.questions[0].text,
-              "No instrument was identified! Would you like to attempt an extended address scan "
-              "for ASCII instruments (Addresses 256 to 999)?\r\nThis could take a long time so "
-              "you should only select Yes if you believe you have an ASCII instrument connected.");
-    EXPECT_TRUE(host_.bar_cleared);
-    EXPECT_FALSE(host_.port_list_enabled);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii})).kind, Kind::NothingFound);
+    ASSERT_EQ(steps_.steps.size(), 2550U);
+    EXPECT_EQ(steps_.steps.front(), (ScanStep{460800, 1, 1, 2540}));
+    EXPECT_EQ(steps_.steps.back(), (ScanStep{2400, 255, 2550, 2540}));
+    EXPECT_EQ(steps_.questions, 1);
     EXPECT_EQ(port_.Count("Open"), 10);
     EXPECT_EQ(port_.Count("Close"), 10);
-    EXPECT_TRUE(host_.warnings.empty());
+    EXPECT_TRUE(steps_.notices.empty());
 }
 
 TEST_F(ScanRunTest, ExtendedScanWalks256To999WithTheAsciiProbeOnly) {
-    host_.protocol = 0;  // LyraBus first
-    host_.answer_yes = true;
-    run_.DetectNow();
-    EXPECT_EQ(host_.bars.back(), std::make_pair(7440, 7430));
-    EXPECT_EQ(host_.bars.size(), 2550U + 7440U);
+    steps_.answer_yes = true;
+    EXPECT_EQ(DetectNow(Plan({Protocol::LyraBus})).kind, Kind::NothingFound);
+    EXPECT_EQ(steps_.steps.back(), (ScanStep{2400, 999, 7440, 7430}));
+    EXPECT_EQ(steps_.steps.size(), 2550U + 7440U);
     EXPECT_EQ(writes_[2550].bytes, AsciiRequest(256));
     EXPECT_EQ(writes_.back().bytes, AsciiRequest(999));
-    ASSERT_EQ(host_.warnings.size(), 1U);
-    EXPECT_EQ(host_.warnings[0].title, "Identification Failed");
-    EXPECT_EQ(host_.warnings[0].text, "No instrument detected!");
-    EXPECT_EQ(host_.statuses.back(), "Ready");
-    EXPECT_TRUE(host_.bar_cleared);
-    EXPECT_FALSE(host_.port_list_enabled);
+    ASSERT_EQ(steps_.notices.size(), 1U);
+    EXPECT_EQ(steps_.notices[0].kind, Notice::Kind::NothingIdentified);
 }
 
 TEST_F(ScanRunTest, FindAtTheVeryFirstProbe) {
-    host_.protocol = 2;
-    host_.line = 7;
+    ScanPlan plan = Plan({Protocol::Modbus});
+    plan.line = 7;
     Answer(ModbusRequest(1), ModbusReplyStart(1) + "\x01\x02");
-    run_.DetectNow();
-    EXPECT_EQ(host_.statuses.front(), "Trying 460800 baud on COM7 for station number 1...");
-    ASSERT_EQ(host_.bars.size(), 1U);
-    EXPECT_EQ(host_.bars[0], std::make_pair(1, 2540));
-    ASSERT_EQ(host_.found.size(), 1U);
-    EXPECT_EQ(host_.found[0], "ModBus device on COM7 at 460800 baudrate on station 1");
+    const ScanOutcome outcome = DetectNow(plan);
+    EXPECT_EQ(outcome.kind, Kind::Found);
+    EXPECT_EQ(port_.line, 7);
+    ASSERT_EQ(steps_.steps.size(), 1U);
+    EXPECT_EQ(steps_.steps[0], (ScanStep{460800, 1, 1, 2540}));
+    ASSERT_EQ(steps_.notices.size(), 1U);
+    EXPECT_EQ(FoundText(steps_.notices[0].find, 7),
+              "ModBus device on COM7 at 460800 baudrate on station 1");
+    EXPECT_EQ(FoundText(outcome.find, 7), "ModBus device on COM7 at 460800 baudrate on station 1");
     EXPECT_EQ(port_.Count("Close"), 1);  // by CancelNow
-    EXPECT_EQ(host_.pumps, 0);
-    EXPECT_TRUE(host_.port_list_enabled);
-    EXPECT_TRUE(host_.questions.empty());
+    EXPECT_EQ(steps_.turns, 0);
+    EXPECT_EQ(steps_.questions, 0);
 }
 
-TEST_F(ScanRunTest, FoundTextsForEachKind) {
+TEST_F(ScanRunTest, EachKindIsFoundAtItsStation) {
     const struct {
-        int protocol;
+        Protocol protocol;
         std::string request;
         std::string reply;
-        const char* text;
+        int station;
     } cases[] = {
-        {1, AsciiRequest(300), "?\r", "ASCII device on COM1 at 460800 baudrate on station 300"},
-        {0, LyraBusRequest(138), std::string("\x8a\x10\x20\x30\x40\x50\x60\x70\x80\x00\x0a", 11),
-         "Lyrabus device on COM1 at 460800 baudrate on station 138"},
+        {Protocol::Ascii, AsciiRequest(300), "?\r", 300},
+        {Protocol::LyraBus, LyraBusRequest(138),
+         std::string("\x8a\x10\x20\x30\x40\x50\x60\x70\x80\x00\x0a", 11), 138},
     };
     for (const auto& c : cases) {
-        host_ = FakeScanHost();
-        host_.protocol = c.protocol;
-        host_.answer_yes = true;
+        steps_ = FakeScanSteps();
+        steps_.answer_yes = true;
         Answer(c.request, c.reply);
-        run_.DetectNow();
-        ASSERT_EQ(host_.found.size(), 1U) << c.text;
-        EXPECT_EQ(host_.found[0], c.text);
+        const ScanOutcome outcome = DetectNow(Plan({c.protocol}));
+        EXPECT_EQ(outcome.kind, Kind::Found);
+        EXPECT_EQ(outcome.find.protocol, c.protocol);
+        EXPECT_EQ(outcome.find.baud, 460800);
+        EXPECT_EQ(outcome.find.station, c.station);
     }
 }
 
 TEST_F(ScanRunTest, FailedOpenShowsThePortErrorAndTheCountCarriesOn) {
     port_.open_fails_at_rate = {{76800, "Device or resource busy"}};
-    EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
-    ASSERT_EQ(host_.warnings.size(), 1U);
-    EXPECT_EQ(host_.warnings[0].title, "Port Error");
-    EXPECT_EQ(host_.warnings[0].text,
-              "Trying 76800 baud on COM1 caused the following error: Device or resource busy");
+    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
+    ASSERT_EQ(steps_.notices.size(), 1U);
+    EXPECT_EQ(steps_.notices[0].kind, Notice::Kind::PortError);
+    EXPECT_EQ(steps_.notices[0].baud, 76800);
+    EXPECT_EQ(steps_.notices[0].error.description, "Device or resource busy");
     for (const Write& w : writes_) {
         EXPECT_NE(w.rate, 76800);
     }
-    ASSERT_EQ(host_.bars.size(), 18U);
-    EXPECT_EQ(host_.bars[6], std::make_pair(7, 10));  // first station at 57600
+    ASSERT_EQ(steps_.steps.size(), 18U);
+    EXPECT_EQ(steps_.steps[6], (ScanStep{57600, 1, 7, 10}));  // first station at 57600
 
     port_.open_fails_at_rate.clear();
     port_.open_result = 0;  // refused without a recorded failure
-    host_.warnings.clear();
-    EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
-    ASSERT_EQ(host_.warnings.size(), 10U);
-    EXPECT_EQ(host_.warnings[0].text, "Trying 460800 baud on COM1 caused the following error: ");
+    steps_.notices.clear();
+    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
+    ASSERT_EQ(steps_.notices.size(), 10U);
+    EXPECT_EQ(steps_.notices[0].baud, 460800);
+    EXPECT_TRUE(steps_.notices[0].error.description.empty());
 }
 
 // An ASCII reply names no station: a reply to station 5 that comes 70 ms late
@@ -175,106 +198,93 @@ TEST_F(ScanRunTest, LateAsciiReplyIsNotCreditedToTheNextStation) {
             port_.Arrive(milliseconds(70), "?\r");
         }
     };
-    EXPECT_FALSE(run_.DetectionEngine(1, 8, false, true, false));
-    EXPECT_TRUE(host_.found.empty());
+    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 8)).kind, Kind::NothingFound);
+    EXPECT_TRUE(steps_.notices.empty());
     EXPECT_EQ(writes_.size(), 8U * 10U + 1U);  // and the confirming probe of station 6
 }
 
 TEST_F(ScanRunTest, NoProbeChosenStillWalksEveryRateAndStation) {
-    EXPECT_FALSE(run_.DetectionEngine(1, 3, false, false, false));
+    EXPECT_EQ(Engine(Plan({}, 1, 3)).kind, Kind::NothingFound);
     EXPECT_EQ(port_.Count("Open"), 10);
     EXPECT_EQ(port_.Count("Close"), 10);
-    EXPECT_EQ(host_.statuses.size(), 30U);
-    EXPECT_EQ(host_.bars.size(), 30U);
+    EXPECT_EQ(steps_.steps.size(), 30U);
     EXPECT_TRUE(writes_.empty());
 }
 
-TEST_F(ScanRunTest, SeveralProbesInOrderWithADiscardAfterEachMiss) {
-    EXPECT_FALSE(run_.DetectionEngine(1, 1, true, true, true));
-    std::vector<std::string> sends;
-    for (const std::string& call : port_.calls) {
-        if (call == "Write" || call == "DiscardInput") {
-            sends.push_back(call);
-        }
-        if (sends.size() == 6) {
-            break;
-        }
-    }
-    EXPECT_EQ(sends, (std::vector<std::string>{"Write", "DiscardInput", "Write", "DiscardInput",
-                                               "Write", "DiscardInput"}));
-    EXPECT_EQ(writes_[0].bytes + writes_[1].bytes + writes_[2].bytes,
-              AsciiRequest(1) + ModbusRequest(1) + LyraBusRequest(1));
+// One station with every probe chosen, on an odd-parity line, where a
+// LyraBus instrument answers: the probes in the engine's order, each miss
+// waited out and discarded, the find's line closed.
+TEST_F(ScanRunTest, StationTranscript) {
+    Answer(LyraBusRequest(138), std::string("\x8a\x10\x20\x30\x40\x50\x60\x70\x80\x00\x0a", 11));
+    ScanPlan plan = Plan({Protocol::LyraBus, Protocol::Modbus, Protocol::Ascii}, 138, 138);
+    plan.rates = {460800};
+    plan.framing = {.parity = Parity::Odd, .stopBits = 1};
+    EXPECT_EQ(Engine(plan).kind, Kind::Found);
+    EXPECT_EQ(port_.transcript,
+              "open COM1 460800 8O1\n"
+              ">> 21 31 33 38 3A 58 58 59 3F 0D\n"  // !138:XXY? CR
+              "wait 50 ms\n"
+              "discard\n"
+              ">> 8A 03 00 3C 00 02 1A BC\n"
+              "wait 70 ms\n"
+              "discard\n"
+              ">> FE 8A 8A 00 00\n"
+              "wait 3 ms\n"
+              "<< 8A 10 20 30 40 50 60 70 80 00 0A\n"
+              "close\n");
 }
 
-TEST_F(ScanRunTest, CancelPendingOnEntryTouchesNothing) {
-    host_.cancel = true;
-    EXPECT_FALSE(run_.DetectionEngine(1, 255, false, true, false));
-    EXPECT_TRUE(host_.statuses.empty());
-    EXPECT_TRUE(host_.bars.empty());
+TEST_F(ScanRunTest, StopPendingOnEntryTouchesNothing) {
+    stop_.request_stop();
+    EXPECT_EQ(Engine(Plan({Protocol::Ascii})).kind, Kind::Stopped);
+    EXPECT_TRUE(steps_.steps.empty());
     EXPECT_TRUE(port_.calls.empty());
 }
 
-TEST_F(ScanRunTest, StopAtTheLastStationOfTheLastRateTakesTheCancelPath) {
-    host_.on_pump = [this](int turn) {
-        if (turn == 2550) {
-            host_.cancel = true;
-        }
-    };
-    run_.DetectNow();
-    EXPECT_TRUE(host_.questions.empty());
-    EXPECT_FALSE(host_.cancel);
-    EXPECT_TRUE(host_.port_list_enabled);
-    EXPECT_TRUE(host_.bar_cleared);
+TEST_F(ScanRunTest, StopAtTheLastStationOfTheLastRateTakesTheStopPath) {
+    StopAtTurn(2550);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii})).kind, Kind::Stopped);
+    EXPECT_EQ(steps_.questions, 0);
     EXPECT_EQ(access_.PortHandle(), 0);
 }
 
-TEST_F(ScanRunTest, StopDuringTheExtendedScanShowsNoFailureBox) {
-    host_.answer_yes = true;
-    host_.on_pump = [this](int turn) {
-        if (turn == 2550 + 100) {
-            host_.cancel = true;
-        }
-    };
-    run_.DetectNow();
-    EXPECT_EQ(host_.bars.size(), 2550U + 100U);
-    EXPECT_TRUE(host_.warnings.empty());
-    EXPECT_TRUE(host_.port_list_enabled);
-    EXPECT_TRUE(host_.bar_cleared);
-    EXPECT_FALSE(host_.cancel);
+TEST_F(ScanRunTest, StopEndsTheRunBeforeTheNextStationWithTheLineClosed) {
+    StopAtTurn(3);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii})).kind, Kind::Stopped);
+    EXPECT_EQ(steps_.steps.size(), 3U);
+    EXPECT_EQ(port_.Count("Close"), 1);
+    EXPECT_EQ(access_.PortHandle(), 0);
 }
 
-TEST_F(ScanRunTest, CloseRequestEndsTheRunByClosingTheWindow) {
-    host_.on_pump = [this](int turn) {
-        if (turn == 3) {
-            host_.cancel = host_.close = true;
-        }
-    };
-    run_.DetectNow();
-    EXPECT_EQ(host_.window_closes, 1);
-    EXPECT_EQ(host_.bars.size(), 3U);
-    EXPECT_EQ(access_.PortHandle(), 0);
+TEST_F(ScanRunTest, StopDuringTheExtendedScanReportsNoFailure) {
+    steps_.answer_yes = true;
+    StopAtTurn(2550 + 100);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii})).kind, Kind::Stopped);
+    EXPECT_EQ(steps_.steps.size(), 2550U + 100U);
+    EXPECT_TRUE(steps_.notices.empty());
 }
 
 TEST_F(ScanRunTest, FailuresInsideTheEngineArePassedOver) {
     port_.Fail("DiscardInput");
     port_.Fail("Write");
-    EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
-    EXPECT_EQ(host_.bars.size(), 20U);
+    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
+    EXPECT_EQ(steps_.steps.size(), 20U);
     EXPECT_EQ(port_.Count("Write"), 20);
 
     port_.Heal("Write");
     port_.Fail("Close", LineError::Io, "Input/output error");
-    EXPECT_FALSE(run_.DetectionEngine(1, 2, false, true, false));
+    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
     EXPECT_EQ(port_.Count("Close"), 20);  // every rate still closes (and fails)
-    EXPECT_EQ(host_.bars.size(), 40U);
+    EXPECT_EQ(steps_.steps.size(), 40U);
 }
 
-TEST_F(ScanRunTest, CloseFailureAtTheEndOfAStoppedRunPassesToTheCaller) {
-    host_.on_pump = [this](int) { host_.cancel = true; };
+TEST_F(ScanRunTest, CloseFailureAtTheEndOfAStoppedRunIsTheOutcome) {
+    StopAtTurn(1);
     port_.Fail("Close", LineError::Io, "Input/output error");
-    EXPECT_THROW(run_.DetectNow(), PortFailure);
-    EXPECT_TRUE(host_.port_list_enabled);  // the run still let go of the list
-    EXPECT_FALSE(host_.cancel);
+    const ScanOutcome outcome = DetectNow(Plan({Protocol::Ascii}));
+    EXPECT_EQ(outcome.kind, Kind::LineFailure);
+    EXPECT_EQ(outcome.failure.error, LineError::Io);
+    EXPECT_EQ(outcome.failure.description, "Input/output error");
 }
 
 }  // namespace

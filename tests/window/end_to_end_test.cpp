@@ -83,7 +83,7 @@ TEST_F(EndToEndTest, StopInTheMiddleOfAScan) {
     EXPECT_TRUE(form_->Ports()->isEnabled());
     EXPECT_TRUE(form_->Protocols()->isEnabled());
     EXPECT_EQ(form_->BarCells(), 0);
-    EXPECT_EQ(form_->Handle(), 0);
+    EXPECT_EQ(form_->PortHandle(), 0);
 }
 
 TEST_F(EndToEndTest, CloseRequestInTheMiddleOfAScan) {
@@ -95,7 +95,7 @@ TEST_F(EndToEndTest, CloseRequestInTheMiddleOfAScan) {
     });
     form_->Go()->click();
     EXPECT_FALSE(form_->isVisible());
-    EXPECT_EQ(form_->Handle(), 0);
+    EXPECT_EQ(form_->PortHandle(), 0);
     EXPECT_TRUE(answerer.Boxes().empty());
 }
 

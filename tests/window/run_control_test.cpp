@@ -11,6 +11,7 @@
 
 #include "fake_port.h"
 #include "message_box_answerer.h"
+#include "probe_frames.h"
 #include "test_form.h"
 
 namespace {
@@ -44,7 +45,7 @@ class RunControlTest : public testing::Test {
         EXPECT_TRUE(form_->Ports()->isEnabled());
         EXPECT_TRUE(form_->Protocols()->isEnabled());
         EXPECT_EQ(form_->BarCells(), 0);
-        EXPECT_FALSE(form_->CancelRequested);
+        EXPECT_FALSE(form_->CancelRequested());
     }
 
     // A close request during the run, then `second` in the same turn: the
@@ -84,7 +85,7 @@ TEST_F(RunControlTest, StopEndsTheRunBeforeTheNextStation) {
     EXPECT_EQ(writes_, 5);
     ExpectIdleAfterStop();
     EXPECT_EQ(form_->StatusText(), "Cancelled by user");
-    EXPECT_EQ(form_->Handle(), 0);
+    EXPECT_EQ(form_->PortHandle(), 0);
     EXPECT_TRUE(answerer.Boxes().empty());
 }
 
@@ -94,12 +95,12 @@ TEST_F(RunControlTest, CloseRequestStopsTheRunThenClosesTheWindow) {
         EXPECT_FALSE(form_->close());
         EXPECT_TRUE(form_->isVisible());
         EXPECT_EQ(form_->Go()->text(), "Stop");
-        EXPECT_TRUE(form_->CancelRequested && form_->CloseRequested);
+        EXPECT_TRUE(form_->CancelRequested() && form_->CloseRequested());
     });
     form_->Go()->click();
     EXPECT_EQ(writes_, 5);
     EXPECT_FALSE(form_->isVisible());
-    EXPECT_EQ(form_->Handle(), 0);
+    EXPECT_EQ(form_->PortHandle(), 0);
     EXPECT_TRUE(answerer.Boxes().empty());
 }
 
@@ -120,7 +121,7 @@ TEST_F(RunControlTest, StopThenCloseClosesAtOnce) {
     });
     form_->Go()->click();
     EXPECT_EQ(writes_, 3);
-    EXPECT_FALSE(form_->CloseRequested);
+    EXPECT_FALSE(form_->CloseRequested());
     EXPECT_TRUE(answerer.Boxes().empty());
 }
 
@@ -150,7 +151,7 @@ TEST_F(RunControlTest, StopThenGoInOneTurnStartsNoSecondRun) {
     EXPECT_EQ(writes_, 4);                 // handled at the next station's turn
     EXPECT_EQ(port_->Count("Open"), 101);  // discovery, then the first rate once
     EXPECT_EQ(port_->writes_while_closed, 0);
-    EXPECT_EQ(form_->Handle(), 0);
+    EXPECT_EQ(form_->PortHandle(), 0);
     EXPECT_TRUE(answerer.Boxes().empty());
     EXPECT_TRUE(form_->isVisible());
     ExpectIdleAfterStop();
@@ -200,3 +201,59 @@ TEST_F(RunControlTest, LineFailingToCloseIsReportedAndTheWindowReturnsToIdle) {
 }
 
 }  // namespace
+
+// How each way a run ends leaves the window, with the window's words for what
+// the engine reported: a find, nothing (No, then Yes to the extended scan),
+// and a rate at which the line did not open.
+TEST(RunOutcomeTest, EachEndLeavesItsTextsAndControls) {
+    FakeClock clock;
+    auto port = std::make_unique<FakePort>();
+    FakePort* fake = port.get();
+    fake->UseClock(&clock);
+    fake->open_by_line = {{2, 1}};
+    fake->open_fails_at_rate = {{230400, "No such file or directory"}};
+    TestForm form(std::move(port), ComPortNames::FromDevices({"/dev/ttyFAKE0", "/dev/ttyFAKE1"}),
+                  &clock);
+    ASSERT_TRUE(form.Load());
+    form.Protocols()->setCurrentIndex(2);  // Modbus
+    const auto look = [&] {
+        return form.Go()->text() + (form.Ports()->isEnabled() ? " ports" : "") +
+               (form.Protocols()->isEnabled() ? " protocol" : "") +
+               QString(" cells %1: ").arg(form.BarCells()) + form.StatusText();
+    };
+    {
+        MessageBoxAnswerer answerer;  // OK to the Port Error, No to the question
+        form.Go()->click();
+        ASSERT_EQ(answerer.Boxes().size(), 2U);
+        EXPECT_EQ(answerer.Boxes()[0].text,
+                  "Trying 230400 baud on COM2 caused the following error: No such file or "
+                  "directory");
+        EXPECT_EQ(answerer.Boxes()[1].title, "No Instrument Detected");
+        EXPECT_EQ(answerer.Boxes()[1].text,
+                  "No instrument was identified! Would you like to attempt an extended address "
+                  "scan for ASCII instruments (Addresses 256 to 999)?\r\nThis could take a long "
+                  "time so you should only select Yes if you believe you have an ASCII "
+                  "instrument connected.");
+        EXPECT_EQ(look(), "Go cells 0: Trying 2400 baud on COM2 for station number 255...");
+    }
+    {
+        MessageBoxAnswerer answerer({QMessageBox::Ok, QMessageBox::Yes});
+        form.Go()->click();
+        ASSERT_EQ(answerer.Boxes().size(), 4U);
+        EXPECT_EQ(answerer.Boxes()[3].title, "Identification Failed");
+        EXPECT_EQ(answerer.Boxes()[3].text, "No instrument detected!");
+        EXPECT_EQ(look(), "Go cells 0: Ready");
+    }
+    fake->on_write = [&](const std::string& request) {
+        if (request == ModbusRequest(17)) {
+            fake->Arrive(std::chrono::milliseconds(3), ModbusReplyStart(17));
+        }
+    };
+    MessageBoxAnswerer answerer;
+    form.Go()->click();
+    ASSERT_EQ(answerer.Boxes().size(), 1U);
+    EXPECT_EQ(answerer.Boxes()[0].text, "ModBus device on COM2 at 460800 baudrate on station 17");
+    EXPECT_EQ(look(),
+              "Go ports cells 0: Device Found: ModBus device on COM2 at 460800 baudrate on "
+              "station 17");
+}

@@ -7,17 +7,15 @@
 #include "cell_bar.h"
 #include "form1.h"
 
-// The real window with its flags and controls in reach of a test.
+// The real window, with its controls found by their layout names, as any
+// user of the window could find them: nothing private is reached.
 class TestForm : public Form1 {
   public:
-    using Form1::CancelRequested;
-    using Form1::CloseRequested;
     using Form1::Form1;
 
-    QPushButton* Go() const { return GoButton; }
-    QComboBox* Ports() const { return PortList; }
-    QComboBox* Protocols() const { return protocol; }
-    QString StatusText() const { return Status->text(); }
-    int BarCells() const { return bar->Cells(); }
-    int Handle() const { return access_.PortHandle(); }
+    QPushButton* Go() const { return findChild<QPushButton*>("GoButton"); }
+    QComboBox* Ports() const { return findChild<QComboBox*>("PortList"); }
+    QComboBox* Protocols() const { return findChild<QComboBox*>("protocol"); }
+    QString StatusText() const { return findChild<QLabel*>("Status")->text(); }
+    int BarCells() const { return findChild<CellBar*>("bar")->Cells(); }
 };

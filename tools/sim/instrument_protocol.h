@@ -4,8 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "protocol.h"
+
 // What one simulated instrument understands and answers, byte for byte.
-enum class Protocol { Ascii, Modbus, LyraBus };
 
 std::optional<Protocol> ProtocolNamed(const std::string& name);
 
