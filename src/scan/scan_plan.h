@@ -18,7 +18,8 @@ inline constexpr int kHighestAsciiStation = 999;
 
 // One run's plan, given once when it starts: which line, which protocols at
 // each station, which stations, at which rates (in the order given), framed
-// how.
+// how, waiting how much longer than the base time limit, and whether the
+// first find ends the run.
 struct ScanPlan {
     int line = 1;  // n of COMn
     std::vector<Protocol> protocols{Protocol::LyraBus};
@@ -26,6 +27,8 @@ struct ScanPlan {
     int lastStation = kHighestStation;
     std::vector<int> rates{kScanRates.begin(), kScanRates.end()};
     Framing framing;
+    int extraWaitMs = 0;     // added to every reply window (converters, gateways)
+    bool stopAtFind = true;  // false: every station is tried, every find reported
 };
 
 // The plan of the extended scan that follows a plan which found nothing: the
@@ -54,7 +57,7 @@ struct Find {
 struct ScanOutcome {
     enum class Kind { Found, NothingFound, Stopped, LineFailure };
     Kind kind = Kind::NothingFound;
-    Find find;            // Found
+    Find find;            // Found: the first find
     ErrorRecord failure;  // LineFailure: the line failed when it was closed at the end
 };
 

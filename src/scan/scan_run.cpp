@@ -72,12 +72,13 @@ ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std
     const auto total = static_cast<std::int16_t>((plan.lastStation - plan.firstStation) *
                                                  static_cast<int>(plan.rates.size()));
     int count = 0;
+    std::optional<Find> first;
     for (const int baud : plan.rates) {
         access_.Error().Clear();
         bool opened = false;
         Skip([&] { opened = access_.OpenPort({plan.line, baud, plan.framing}); });
         if (opened) {
-            const int T = BaseTimeLimit(baud);
+            const int T = BaseTimeLimit(baud) + plan.extraWaitMs;
             for (int station = plan.firstStation; station <= plan.lastStation; ++station) {
                 if (stop.stop_requested()) {
                     return {Kind::Stopped};  // the line stays open; CancelNow closes it
@@ -87,8 +88,12 @@ ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std
                 wait_.DuringNextWait([&, step] { Skip([&] { steps.Progress(step); }); });
                 const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
                 wait_.RunPendingWork();
-                if (answered) {
+                if (answered && plan.stopAtFind) {
                     return Found({*answered, baud, station}, steps);
+                }
+                if (answered) {
+                    first = first.value_or(Find{*answered, baud, station});
+                    Report(Find{*answered, baud, station}, steps);
                 }
                 Skip([&] { steps.TurnEventLoop(); });
             }
@@ -100,7 +105,7 @@ ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std
         }
         Skip([&] { access_.ClosePort(); });
     }
-    return {Kind::NothingFound};
+    return first ? ScanOutcome{Kind::Found, *first} : ScanOutcome{Kind::NothingFound};
 }
 
 // The chosen probes in the order ASCII, Modbus, LyraBus, discarding what a
@@ -134,6 +139,12 @@ std::optional<Protocol> ScanRun::ProbeStation(int station, int T,
         Skip([&] { access_.Line().DiscardInput(); });
     }
     return std::nullopt;
+}
+
+void ScanRun::Report(const Find& find, ScanSteps& steps) {
+    Skip([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
+    // The rest of the reply goes, so that the next station starts clean.
+    Skip([&] { access_.Line().DiscardInput(); });
 }
 
 ScanOutcome ScanRun::Found(const Find& find, ScanSteps& steps) {

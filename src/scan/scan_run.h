@@ -20,8 +20,9 @@ class ScanRun {
     // answered and the front end wants it, the extended ASCII scan. The line
     // is closed when the run ends; a failure to close it is the outcome.
     ScanOutcome DetectNow(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop);
-    // One sweep of the plan. A find is reported and its line closed through
-    // CancelNow; a stop leaves the line open for CancelNow.
+    // One sweep of the plan. A find is reported; unless the plan goes on
+    // after finds, its line is closed through CancelNow and the sweep ends. A
+    // stop leaves the line open for CancelNow.
     ScanOutcome DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop);
     // The common end of a found or stopped run: closes the line. A failure
     // to close it passes on.
@@ -33,7 +34,11 @@ class ScanRun {
     void Skip(Step step);
     // One station with the chosen probes; the protocol that answered, if any.
     std::optional<Protocol> ProbeStation(int station, int T, const std::vector<Protocol>& chosen);
+    // A find that ends the run: reported, then the line closed.
     ScanOutcome Found(const Find& find, ScanSteps& steps);
+    // A find in a run that goes on: reported, and the rest of its reply
+    // discarded.
+    void Report(const Find& find, ScanSteps& steps);
     // After a sweep: nothing found counts as stopped when a stop came at the
     // last turn.
     static ScanOutcome Judged(ScanOutcome outcome, const std::stop_token& stop);

@@ -234,6 +234,33 @@ TEST_F(ScanRunTest, StationTranscript) {
               "close\n");
 }
 
+// Several instruments on one bus, behind a converter that needs more time:
+// every one reported, the first one the outcome, each silent station waited
+// out with the extra time.
+TEST_F(ScanRunTest, EveryFindReportedWhenTheRunGoesOn) {
+    port_.on_write = [this](const std::string& request) {
+        for (const int station : {3, 5}) {
+            if (request == ModbusRequest(station)) {
+                port_.Arrive(milliseconds(3), ModbusReplyStart(station) + "\x11\x22");
+            }
+        }
+    };
+    ScanPlan plan = Plan({Protocol::Modbus}, 1, 6);
+    plan.rates = {460800};
+    plan.stopAtFind = false;
+    plan.extraWaitMs = 30;
+    const Clock::Duration start = clock_.Now();
+    const ScanOutcome outcome = Engine(plan);
+    EXPECT_EQ(clock_.Now() - start, 4 * milliseconds(70 + 30) + 2 * milliseconds(3));
+    EXPECT_EQ(outcome.kind, Kind::Found);
+    EXPECT_EQ(outcome.find.station, 3);
+    const std::vector<Notice> found = steps_.Noticed(Notice::Kind::Found);
+    ASSERT_EQ(found.size(), 2U);
+    EXPECT_EQ(found[1].find.station, 5);
+    EXPECT_EQ(steps_.turns, 6);
+    EXPECT_EQ(port_.Count("Close"), 1);
+}
+
 TEST_F(ScanRunTest, StopPendingOnEntryTouchesNothing) {
     stop_.request_stop();
     EXPECT_EQ(Engine(Plan({Protocol::Ascii})).kind, Kind::Stopped);
