@@ -5,8 +5,14 @@
 struct LineRates {
     int output = 0;
     int input = 0;
+    // The framing flags as the tty keeps them. A pty clears PARENB whenever
+    // it is set but keeps PARODD and CSTOPB, so those two tell a pty's framing.
+    bool parityEnabled = false;
+    bool parityOdd = false;
+    bool twoStopBits = false;
 };
 
-// Reads the rates of the tty behind fd (a pty master reads its slave's).
+// Reads the rates and framing flags of the tty behind fd (a pty master reads
+// its slave's).
 // Returns false when the query fails.
 bool ReadLineRates(int fd, LineRates* rates);

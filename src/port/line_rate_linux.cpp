@@ -11,5 +11,8 @@ bool ReadLineRates(int fd, LineRates* rates) {
     }
     rates->output = static_cast<int>(tio.c_ospeed);
     rates->input = static_cast<int>(tio.c_ispeed);
+    rates->parityEnabled = (tio.c_cflag & PARENB) != 0;
+    rates->parityOdd = (tio.c_cflag & PARODD) != 0;
+    rates->twoStopBits = (tio.c_cflag & CSTOPB) != 0;
     return true;
 }

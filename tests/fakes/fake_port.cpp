@@ -1,5 +1,7 @@
 #include "fake_port.h"
 
+#include "framing.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -13,11 +15,6 @@ std::string Hex(const std::string& bytes) {
         text += byte;
     }
     return text;
-}
-
-std::string FramingName(const Framing& f) {
-    const char parity = f.parity == Parity::None ? 'N' : f.parity == Parity::Even ? 'E' : 'O';
-    return std::string("8") + parity + std::to_string(f.stopBits);
 }
 
 }  // namespace
@@ -58,8 +55,7 @@ int FakePort::Open(const LineSettings& settings) {
     line = settings.line;
     rate = settings.baud;
     framing = settings.framing;
-    Note("open COM" + std::to_string(line) + " " + std::to_string(rate) + " " +
-         FramingName(framing));
+    Note("open COM" + std::to_string(line) + " " + std::to_string(rate) + " " + NameOf(framing));
     const auto refused = open_fails_at_rate.find(rate);
     if (refused != open_fails_at_rate.end()) {
         throw PortFailure(LineError::SettingRefused, refused->second);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_scan_steps.h"
+#include "framing.h"
 #include "instrument.h"
 #include "scan_run.h"
 #include "serial_line.h"
@@ -69,3 +70,26 @@ INSTANTIATE_TEST_SUITE_P(Lines, DifficultLineTest,
                          });
 
 }  // namespace
+
+// An instrument set to odd parity answers only a sweep framed so.
+TEST(FramingSweepTest, OddParityIsFoundOnlyWithOddParity) {
+    Instrument instrument({.protocol = Protocol::Modbus,
+                           .baud = 460800,
+                           .station = 2,
+                           .framing = {.parity = Parity::Odd, .stopBits = 1}});
+    SerialLine line(ComPortNames::FromDevices({instrument.Device()}));
+    PortAccess access(line);
+    SteadyClock clock;
+    FakeScanSteps steps;
+    ScanRun run(access, clock);
+    ScanPlan plan;
+    plan.protocols = {Protocol::Modbus};
+    plan.lastStation = 3;
+    plan.rates = {460800};
+    for (const char* framing : {"8N1", "8O2", "8O1"}) {
+        plan.framing = *FramingNamed(framing);
+        const ScanOutcome outcome = run.DetectionEngine(plan, steps, {});
+        EXPECT_EQ(outcome.kind == ScanOutcome::Kind::Found, framing == std::string("8O1"))
+            << framing;
+    }
+}

@@ -92,7 +92,7 @@ void Instrument::Handle(const std::string& request, int station) {
         seen_.push_back({rate, now});
     }
     Log(request, rate);
-    if (rate != config_.baud) {
+    if (rate != config_.baud || !line_.FramedAs(config_.framing)) {
         if (config_.noise) {
             line_.Send(Garbage(&config_.seed));
         }

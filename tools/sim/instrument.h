@@ -24,6 +24,7 @@ struct InstrumentConfig {
     bool static_noise = false;  // send uniformly random bytes all the time
     bool echo = false;          // hand every received byte straight back, as
                                 // a two-wire RS-485 adapter does
+    Framing framing;            // answer only while the line is framed so
     std::FILE* log = nullptr;   // one line per request seen
     unsigned seed = 1;
 };

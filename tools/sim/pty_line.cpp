@@ -65,6 +65,12 @@ void PtyLine::RemoveLink() {
     link_.clear();
 }
 
+bool PtyLine::FramedAs(const Framing& framing) const {
+    LineRates rates;
+    return ReadLineRates(master_, &rates) && rates.parityOdd == (framing.parity == Parity::Odd) &&
+           rates.twoStopBits == (framing.stopBits == 2);
+}
+
 int PtyLine::OutputRate() const {
     LineRates rates;
     return ReadLineRates(master_, &rates) ? rates.output : -1;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "port_component.h"
+
 // A pseudo-terminal standing in for a serial line. The program under test opens
 // the slave device (directly or through a symlink); the instrument side reads
 // and writes the master. The pty keeps its own slave descriptor open, so the
@@ -22,6 +24,9 @@ class PtyLine {
 
     // The line's output and input rate in bit/s as the program set them.
     int OutputRate() const;
+    // Whether the program set the line to the framing, as far as a pty keeps
+    // it: odd parity and two stop bits show, even parity reads as none.
+    bool FramedAs(const Framing& framing) const;
     int InputRate() const;
 
     // Writes all bytes to the master (the program's receive side).

@@ -7,6 +7,7 @@
 #include <exception>
 #include <string>
 
+#include "framing.h"
 #include "instrument.h"
 
 namespace {
@@ -15,7 +16,7 @@ const char kUsage[] =
     "usage: probelyn-sim --protocol ascii|modbus|lyrabus --baud RATE --station N\n"
     "                    [--link PATH] [--delay MS] [--noise] [--partial N]\n"
     "                    [--pieces N --gap MS] [--babble] [--static] [--echo]\n"
-    "                    [--log FILE|-]\n"
+    "                    [--framing 8N1|8E1|8O1|8N2|...] [--log FILE|-]\n"
     "\n"
     "  --link PATH   put a symlink to the instrument's line at PATH\n"
     "                (e.g. /dev/ttyUSB0, so that the program lists it); never\n"
@@ -27,6 +28,9 @@ const char kUsage[] =
     "  --pieces N    send each reply in N pieces, --gap MS apart\n"
     "  --babble      send garbage bytes all the time\n"
     "  --static      send uniformly random bytes all the time\n"
+    "  --framing F   answer only while the line is framed so (default 8N1;\n"
+    "                a pseudo-terminal keeps odd parity and two stop bits but\n"
+    "                not even parity, which reads as none)\n"
     "  --echo        hand every byte received straight back, as a two-wire\n"
     "                RS-485 adapter does\n"
     "  --log FILE    log each request seen (time, rate, bytes); - for stdout\n";
@@ -97,6 +101,12 @@ Options Parse(int argc, char* argv[]) {
             o.config.babble = true;
         } else if (arg == "--static") {
             o.config.static_noise = true;
+        } else if (arg == "--framing") {
+            const std::optional<Framing> framing = FramingNamed(value());
+            if (!framing) {
+                Usage("--framing is 8, then N, E or O, then 1 or 2 (e.g. 8N1, 8O1)");
+            }
+            o.config.framing = *framing;
         } else if (arg == "--echo") {
             o.config.echo = true;
         } else if (arg == "--log") {
