@@ -62,5 +62,7 @@ struct ScanOutcome {
 };
 
 // The find in the window's words, e.g. "ModBus device on COM2 at 460800
-// baudrate on station 17".
+// baudrate on station 17"; or with the line named otherwise ("COM2
+// (/dev/ttyUSB0)", say).
 std::string FoundText(const Find& find, int line);
+std::string FoundText(const Find& find, const std::string& where);

@@ -24,11 +24,14 @@ ScanPlan ExtendedPlan(const ScanPlan& plan) {
     return extended;
 }
 
-std::string FoundText(const Find& find, int line) {
+std::string FoundText(const Find& find, const std::string& where) {
     static constexpr const char* kKinds[] = {"ASCII", "ModBus", "Lyrabus"};
-    return std::string(kKinds[static_cast<int>(find.protocol)]) + " device on COM" +
-           std::to_string(line) + " at " + std::to_string(find.baud) + " baudrate on station " +
-           std::to_string(find.station);
+    return std::string(kKinds[static_cast<int>(find.protocol)]) + " device on " + where + " at " +
+           std::to_string(find.baud) + " baudrate on station " + std::to_string(find.station);
+}
+
+std::string FoundText(const Find& find, int line) {
+    return FoundText(find, "COM" + std::to_string(line));
 }
 
 ScanRun::ScanRun(PortAccess& access, Clock& clock)

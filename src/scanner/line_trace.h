@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "port_component.h"
+
+// The trace file: every request and reply on every line as JSON Lines,
+// {"t":0.0123,"port":...,"baud":...,"framing":"8N1","direction":"tx","hex":"01 03"}.
+class TraceFile {
+  public:
+    explicit TraceFile(std::FILE* file) : file_(file) {}
+
+    void Record(const std::string& port, const LineSettings& settings, const char* direction,
+                const std::string& bytes);
+
+  private:
+    std::FILE* file_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::mutex mutex_;
+};
+
+// A line that writes what crosses it into the trace, and otherwise is the
+// line it wraps.
+class TracingLine : public PortComponent {
+  public:
+    TracingLine(PortComponent& line, TraceFile& trace, std::string port)
+        : line_(line), trace_(trace), port_(std::move(port)) {}
+
+    int Open(const LineSettings& settings) override {
+        settings_ = settings;
+        return line_.Open(settings);
+    }
+    int Close() override { return line_.Close(); }
+    int InputCount() override { return line_.InputCount(); }
+    std::string Read(int max) override;
+    void Write(const std::string& bytes) override;
+    void DiscardInput() override { line_.DiscardInput(); }
+    bool WaitForInput(std::chrono::nanoseconds timeout) override {
+        return line_.WaitForInput(timeout);
+    }
+
+  private:
+    PortComponent& line_;
+    TraceFile& trace_;
+    std::string port_;
+    LineSettings settings_;
+};
