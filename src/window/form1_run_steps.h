@@ -44,10 +44,8 @@ class Form1::RunSteps : public ScanSteps {
                 return;
         }
     }
+    // Never asked once the window has closed: that stops the run.
     bool AskExtendedScan() override {
-        if (form_.Closed()) {
-            return false;
-        }
         return QMessageBox::question(&form_, QStringLiteral("No Instrument Detected"),
                                      QString::fromLatin1(kExtendedScanQuestion),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

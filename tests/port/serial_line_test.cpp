@@ -155,6 +155,7 @@ TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
         line.Open({.line = 1});
         ADD_FAILURE() << "a held line opened twice";
     } catch (const PortFailure& failure) {
+        EXPECT_EQ(failure.Error(), LineError::Refused);
         EXPECT_TRUE(failure.Description() == "Permission error while locking the device" ||
                     failure.Description() == "Device or resource busy")
             << failure.Description();
