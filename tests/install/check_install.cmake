@@ -1,6 +1,6 @@
-# Installs the build into a staging folder and checks what lands there: the
-# program, the menu entry, every icon, the AppStream metadata, the manual page,
-# the copyright and the changelog. The entry and the metadata are validated by
+# Installs the build into a staging folder and checks what lands there: both
+# programs, the menu entry, every icon, the AppStream metadata, the manual
+# pages, the bash completion, the copyright and the changelogs. The entry and the metadata are validated by
 # their own tools when those are installed.
 #   cmake -DBUILD_DIR=... -DSTAGE=... -DSOURCE_DIR=... -DVERSION=... -P check_install.cmake
 file(REMOVE_RECURSE ${STAGE})
@@ -16,6 +16,11 @@ set(usr ${STAGE}/usr)
 set(app_id example.corvallen.Probelyn)
 set(expected
     bin/probelyn
+    bin/probelyn-scan
+    share/man/man1/probelyn-scan.1.gz
+    share/bash-completion/completions/probelyn-scan
+    share/doc/probelyn-scan/copyright
+    share/doc/probelyn-scan/changelog.gz
     share/applications/${app_id}.desktop
     share/metainfo/${app_id}.metainfo.xml
     share/icons/hicolor/scalable/apps/probelyn.svg
