@@ -46,6 +46,9 @@ double ScanReport::Elapsed() const {
 }
 
 void ScanReport::Emit(std::FILE* stream, const std::string& line) {
+    if (clearProgress_) {
+        std::fputs("\r\033[K", err_);
+    }
     std::fprintf(stream, "%s\n", line.c_str());
     std::fflush(stream);
 }

@@ -23,6 +23,9 @@ class ScanReport {
   public:
     ScanReport(bool json, std::FILE* out, std::FILE* err);
 
+    // The progress line on the terminal is cleared before each event.
+    void ClearProgressFirst() { clearProgress_ = true; }
+
     void Found(const LineName& line, const Find& find, const Framing& framing);
     void Error(const LineName& line, const std::string& message);
     void Aborted();
@@ -40,6 +43,7 @@ class ScanReport {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     mutable std::mutex mutex_;
     int finds_ = 0;
+    bool clearProgress_ = false;
 };
 
 // A JSON string literal of the text.

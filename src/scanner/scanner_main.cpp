@@ -160,9 +160,40 @@ void ShowProgress(const std::vector<std::unique_ptr<LineProgress>>& progress,
     const double spent =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double left = share > 0 ? spent * (1 - share) / share : 0;
+    if (done == 0) {
+        return;  // nothing tried yet
+    }
     std::fprintf(stderr, "\r\033[K%d baud, station %d, %.0f %% done, %.0f s left",
                  progress.front()->baud.load(), progress.front()->station.load(), share * 100,
                  left);
+}
+
+// Runs every line's scan in a thread of its own, and paints the progress on
+// the terminal meanwhile when asked to.
+void RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
+            const std::vector<std::unique_ptr<LineProgress>>& progress, bool showProgress) {
+    // Qt's serial line wants a thread of Qt's making.
+    std::vector<std::unique_ptr<QThread>> workers;
+    for (const auto& scan : scans) {
+        workers.emplace_back(QThread::create([&scan] { scan->Run(); }));
+        workers.back()->start();
+    }
+    std::atomic<bool> finished{false};
+    std::thread painter([&] {
+        const auto start = std::chrono::steady_clock::now();
+        while (showProgress && !finished) {
+            ShowProgress(progress, start);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    for (const auto& worker : workers) {
+        worker->wait();
+    }
+    finished = true;
+    painter.join();
+    if (showProgress) {
+        std::fprintf(stderr, "\r\033[K");
+    }
 }
 
 int Scan(const ScanOptions& options) {
@@ -190,29 +221,11 @@ int Scan(const ScanOptions& options) {
         scans.push_back(std::make_unique<LineScan>(
             line, options, report, traceFile ? &trace : nullptr, stop, *progress.back()));
     }
-    // Qt's serial line wants a thread of Qt's making.
-    std::vector<std::unique_ptr<QThread>> workers;
-    for (auto& scan : scans) {
-        workers.emplace_back(QThread::create([&scan] { scan->Run(); }));
-        workers.back()->start();
-    }
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO) == 1;
-    std::atomic<bool> finished{false};
-    std::thread painter([&] {
-        const auto start = std::chrono::steady_clock::now();
-        while (showProgress && !finished) {
-            ShowProgress(progress, start);
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        }
-    });
-    for (const auto& worker : workers) {
-        worker->wait();
-    }
-    finished = true;
-    painter.join();
     if (showProgress) {
-        std::fprintf(stderr, "\r\033[K");
+        report.ClearProgressFirst();
     }
+    RunAll(scans, progress, showProgress);
     if (endSignals.Received() != 0) {
         report.Aborted();
         report.Done();
