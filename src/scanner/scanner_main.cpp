@@ -1,12 +1,11 @@
 // probelyn-scan: finds the protocol, rate and station of the instruments on
 // one or more serial lines, for scripts, gateways and terminals.
-#include <pthread.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,6 +14,7 @@
 
 #include "com_port_names.h"
 #include "device_catalogue.h"
+#include "end_signals.h"
 #include "line_scan.h"
 #include "port_discovery.h"
 #include "serial_line.h"
@@ -22,47 +22,6 @@
 namespace {
 
 constexpr int kUsageError = 2;
-
-// SIGINT and SIGTERM, taken by one thread: the first asks every scan to stop,
-// a second one ends the program at once.
-class EndSignals {
-  public:
-    explicit EndSignals(std::stop_source& stop) : stop_(stop) {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set_, nullptr);  // every thread made from here on
-        thread_ = std::thread([this] { Watch(); });
-    }
-    ~EndSignals() {
-        finished_ = true;
-        thread_.join();
-    }
-    int Received() const { return received_; }
-
-  private:
-    void Watch() {
-        const timespec tick{0, 50'000'000};
-        while (!finished_) {
-            const int signal = sigtimedwait(&set_, nullptr, &tick);
-            if (signal > 0 && received_ == 0) {
-                received_ = signal;
-                stop_.request_stop();
-                std::signal(SIGINT, SIG_DFL);
-                std::signal(SIGTERM, SIG_DFL);
-                pthread_sigmask(SIG_UNBLOCK, &set_, nullptr);  // the next one ends it
-            } else if (received_ != 0) {
-                nanosleep(&tick, nullptr);
-            }
-        }
-    }
-
-    std::stop_source& stop_;
-    sigset_t set_{};
-    std::atomic<bool> finished_{false};
-    std::atomic<int> received_{0};
-    std::thread thread_;
-};
 
 // Start-up discovery as the window runs it, telling why a device is unusable.
 class ListingHost : public DiscoveryHost {
