@@ -55,19 +55,6 @@ std::vector<std::string> CommaList(const std::string& text) {
     return items;
 }
 
-std::optional<Protocol> ProtocolNamed(const std::string& name) {
-    if (name == "ascii") {
-        return Protocol::Ascii;
-    }
-    if (name == "modbus") {
-        return Protocol::Modbus;
-    }
-    if (name == "lyrabus") {
-        return Protocol::LyraBus;
-    }
-    return std::nullopt;
-}
-
 // Takes one option with its value; the error when it is not understood.
 std::string TakeValue(const std::string& option, const std::string& value, ScanOptions& o) {
     if (option == "--port") {

@@ -4,11 +4,6 @@
 
 namespace {
 
-const char* ProtocolName(Protocol protocol) {
-    static constexpr const char* kNames[] = {"ascii", "modbus", "lyrabus"};
-    return kNames[static_cast<int>(protocol)];
-}
-
 std::string Seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f", s);
@@ -59,7 +54,7 @@ void ScanReport::Found(const LineName& line, const Find& find, const Framing& fr
     if (json_) {
         Emit(out_, "{\"event\":\"found\",\"port\":" + JsonString(line.device) +
                        ",\"com\":" + JsonCom(line.com) + ",\"protocol\":\"" +
-                       ProtocolName(find.protocol) + "\",\"baud\":" + std::to_string(find.baud) +
+                       NameOf(find.protocol) + "\",\"baud\":" + std::to_string(find.baud) +
                        ",\"station\":" + std::to_string(find.station) + ",\"framing\":\"" +
                        NameOf(framing) + "\",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
         return;

@@ -57,19 +57,6 @@ Parsed ParseLyraBus(const std::string& b) {
 
 }  // namespace
 
-std::optional<Protocol> ProtocolNamed(const std::string& name) {
-    if (name == "ascii") {
-        return Protocol::Ascii;
-    }
-    if (name == "modbus") {
-        return Protocol::Modbus;
-    }
-    if (name == "lyrabus") {
-        return Protocol::LyraBus;
-    }
-    return std::nullopt;
-}
-
 Parsed ParseRequest(Protocol protocol, const std::string& buffer) {
     if (buffer.empty()) {
         return {};

@@ -8,8 +8,6 @@
 
 // What one simulated instrument understands and answers, byte for byte.
 
-std::optional<Protocol> ProtocolNamed(const std::string& name);
-
 // The result of looking at the start of the bytes received so far.
 struct Parsed {
     enum Kind { NeedMore, Junk, Request } kind = NeedMore;
