@@ -36,13 +36,18 @@ QString Hex(const std::string& bytes) {
     return hex.join(' ');
 }
 
+// The text as a JSON string holds it, quotes left off.
+std::string Escaped(QString text) {
+    return text.replace("\\", "\\\\").replace("\"", "\\\"").toStdString();
+}
+
 class ScannerTest : public testing::Test {
   protected:
     // An instrument behind a link of a name no real device has (locks go by
     // name).
-    QString Line(const InstrumentConfig& config) {
+    QString Line(const InstrumentConfig& config, const QString& name = "ttyProbelynScan") {
         instruments_.push_back(std::make_unique<Instrument>(config));
-        const QString link = dir_.filePath(QString("ttyProbelynScan%1").arg(instruments_.size()));
+        const QString link = dir_.filePath(name + QString::number(instruments_.size()));
         instruments_.back()->LinkAt(link.toStdString());
         return link;
     }
@@ -53,6 +58,9 @@ class ScannerTest : public testing::Test {
 
 TEST_F(ScannerTest, ExitStatusSaysWhatHappened) {
     const QString silent = Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 9});
+    // Behind a converter: the reply comes 75 ms after the request, past the 70 ms window.
+    const QString late =
+        Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 1, .delay_ms = 75});
     const QStringList quick = {"--protocol", "modbus", "--rate", "460800", "--station"};
     const struct {
         QStringList args;
@@ -61,10 +69,13 @@ TEST_F(ScannerTest, ExitStatusSaysWhatHappened) {
     } rows[] = {
         {{"--bogus"}, 2, "unknown option '--bogus'"},
         {{"--station", "1-300", "--protocol", "modbus"}, 2, "need --protocol ascii alone"},
+        {{"--station", "5-3"}, 2, "--station is A-B with 1 <= A <= B <= 999"},
         {QStringList{"--port", dir_.filePath("gone")} + quick + QStringList{"1-2"}, 2,
          "cannot open at 460800 baud, 8N1"},
         {QStringList{"--port", silent} + quick + QStringList{"1-3"}, 1, ""},
         {QStringList{"--port", silent} + quick + QStringList{"8-9"}, 0, ""},
+        {QStringList{"--port", late} + quick + QStringList{"1-1"}, 1, ""},
+        {QStringList{"--port", late, "--extra-wait-ms", "40"} + quick + QStringList{"1-1"}, 0, ""},
     };
     for (const auto& row : rows) {
         const Ran ran = Scan(row.args);
@@ -77,7 +88,9 @@ TEST_F(ScannerTest, ExitStatusSaysWhatHappened) {
 // the first line's scan ended by it, and the trace holding the exact bytes.
 TEST_F(ScannerTest, TwoLinesAtOnceInJsonWithATrace) {
     const QString quiet = Line({.protocol = Protocol::Ascii, .baud = 9600, .station = 1});
-    const QString answering = Line({.protocol = Protocol::LyraBus, .baud = 460800, .station = 2});
+    // A name JSON must escape.
+    const QString answering =
+        Line({.protocol = Protocol::LyraBus, .baud = 460800, .station = 2}, "tty\"Scan\\");
     const QString trace = dir_.filePath("trace.jsonl");
     const Ran ran = Scan({"--port", quiet, "--port", answering, "--protocol", "lyrabus", "--rate",
                           "460800", "--station", "1-3", "--json", "--trace", trace});
@@ -85,20 +98,33 @@ TEST_F(ScannerTest, TwoLinesAtOnceInJsonWithATrace) {
     QString out = ran.out;
     out.replace(QRegularExpression("\"elapsed_s\":[0-9.]+"), "\"elapsed_s\":T");
     EXPECT_EQ(out.toStdString(),
-              "{\"event\":\"found\",\"port\":\"" + answering.toStdString() +
+              "{\"event\":\"found\",\"port\":\"" + Escaped(answering) +
                   "\",\"com\":null,\"protocol\":\"lyrabus\",\"baud\":460800,\"station\":2,"
                   "\"framing\":\"8N1\",\"elapsed_s\":T}\n"
                   "{\"event\":\"done\",\"finds\":1,\"elapsed_s\":T}\n");
     QFile file(trace);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString traced = file.readAll();
-    const QString where = "\"port\":\"" + answering + "\",\"baud\":460800,\"framing\":\"8N1\",";
+    const QString where = QString::fromStdString("\"port\":\"" + Escaped(answering)) +
+                          "\",\"baud\":460800,\"framing\":\"8N1\",";
     EXPECT_TRUE(traced.contains(where + "\"direction\":\"tx\",\"hex\":\"" + Hex(LyraBusRequest(2)) +
                                 "\"}"));
     EXPECT_TRUE(traced.contains(where + "\"direction\":\"rx\",\"hex\":\"" +
                                 Hex(ReplyFor(Protocol::LyraBus, 2)) + "\"}"));
     // The quiet line stopped at the find: it never got to its third station.
     EXPECT_FALSE(traced.contains(Hex(LyraBusRequest(3))));
+}
+
+// With --all the sweep goes on after a find.
+TEST_F(ScannerTest, AllGoesOnAfterAFind) {
+    const QString line = Line({.protocol = Protocol::LyraBus, .baud = 460800, .station = 1});
+    const QString trace = dir_.filePath("all.jsonl");
+    const Ran ran = Scan({"--port", line, "--protocol", "lyrabus", "--rate", "460800", "--station",
+                          "1-2", "--all", "--trace", trace});
+    EXPECT_EQ(ran.status, 0);
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(Hex(LyraBusRequest(2)).toLatin1()));
 }
 
 TEST_F(ScannerTest, OddParityIsFoundInItsOwnSweep) {
