@@ -59,8 +59,11 @@ class ScannerTest : public testing::Test {
 TEST_F(ScannerTest, ExitStatusSaysWhatHappened) {
     const QString silent = Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 9});
     // Behind a converter: the reply comes 75 ms after the request, past the 70 ms window.
-    const QString late =
-        Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 1, .delay_ms = 75});
+    // One each, so that no late reply waits for the next scan.
+    const InstrumentConfig converter{
+        .protocol = Protocol::Modbus, .baud = 460800, .station = 1, .delay_ms = 75};
+    const QString late = Line(converter);
+    const QString lateToo = Line(converter);
     const QStringList quick = {"--protocol", "modbus", "--rate", "460800", "--station"};
     const struct {
         QStringList args;
@@ -75,7 +78,8 @@ TEST_F(ScannerTest, ExitStatusSaysWhatHappened) {
         {QStringList{"--port", silent} + quick + QStringList{"1-3"}, 1, ""},
         {QStringList{"--port", silent} + quick + QStringList{"8-9"}, 0, ""},
         {QStringList{"--port", late} + quick + QStringList{"1-1"}, 1, ""},
-        {QStringList{"--port", late, "--extra-wait-ms", "40"} + quick + QStringList{"1-1"}, 0, ""},
+        {QStringList{"--port", lateToo, "--extra-wait-ms", "40"} + quick + QStringList{"1-1"}, 0,
+         ""},
     };
     for (const auto& row : rows) {
         const Ran ran = Scan(row.args);
