@@ -53,14 +53,25 @@ struct Figures {
     double overshoot_max_us = 0;
 };
 
+// The probes on a line to the device, open at 115200 baud.
+template <typename Line>
+struct Prober {
+    explicit Prober(const std::string& device) : line(ComPortNames::FromDevices({device})) {
+        line.Open({.line = 1, .baud = 115200});
+    }
+
+    Line line;
+    SteadyClock clock;
+    ReplyWait wait{line, clock};
+    Probes probes{line, wait};
+};
+
 template <typename Line>
 Figures Measure() {
     Instrument instrument({.protocol = Protocol::LyraBus, .baud = 115200, .station = 9});
-    Line line(ComPortNames::FromDevices({instrument.Device()}));
-    line.Open({.line = 1, .baud = 115200});
-    SteadyClock clock;
-    ReplyWait wait(line, clock);
-    Probes probes(line, wait);
+    Prober<Line> prober(instrument.Device());
+    Line& line = prober.line;
+    Probes& probes = prober.probes;
 
     std::vector<double> latencies;
     for (int i = 0; i < kFinds; ++i) {
@@ -133,11 +144,7 @@ class Interference {
 double ScanCpuShare(int noiseBytesPerSecond) {
     constexpr int kStations = 100;
     PtyLine pty;
-    SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
-    line.Open({.line = 1, .baud = 115200});
-    SteadyClock clock;
-    ReplyWait wait(line, clock);
-    Probes probes(line, wait);
+    Prober<SerialLine> prober(pty.SlavePath());
     std::unique_ptr<Interference> noise;
     if (noiseBytesPerSecond > 0) {
         noise = std::make_unique<Interference>(pty, noiseBytesPerSecond);
@@ -145,8 +152,8 @@ double ScanCpuShare(int noiseBytesPerSecond) {
     const double cpu_before = ThreadCpuSeconds();
     const Steady::time_point wall_before = Steady::now();
     for (int station = 1; station <= kStations; ++station) {
-        probes.ProbeLyraBus(station, kT);
-        line.DiscardInput();
+        prober.probes.ProbeLyraBus(station, kT);
+        prober.line.DiscardInput();
     }
     const double wall = std::chrono::duration<double>(Steady::now() - wall_before).count();
     return (ThreadCpuSeconds() - cpu_before) / wall;

@@ -48,3 +48,17 @@ bool LyraBusReplyMatches(int station, const std::string& reply) {
     }
     return reply[0] == Byte(station) && reply.substr(9, 2) == NibbleChecksum(reply.substr(0, 9));
 }
+
+std::string HexText(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += kDigits[b >> 4];
+        text += kDigits[b & 0x0F];
+    }
+    return text;
+}

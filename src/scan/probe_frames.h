@@ -5,6 +5,9 @@
 // The three probe requests and what their replies are judged by. Byte strings
 // hold one 8-bit value per char.
 
+// The bytes as hexadecimal pairs, space apart: "01 03 00 3C".
+std::string HexText(const std::string& bytes);
+
 // "!" + station as three digits + ":XXY?" + CR. Stations 1..999.
 std::string AsciiRequest(int station);
 // The reply an ASCII instrument gives: "?" CR.

@@ -15,10 +15,10 @@ LineScan::LineScan(LineName name, const ScanOptions& options, ScanReport& report
       report_(report),
       trace_(trace),
       stopAll_(stopAll),
-      progress_(progress) {
-    const int perSweep =
-        (options.lastStation - options.firstStation + 1) * static_cast<int>(options.rates.size());
-    progress_.total = perSweep * static_cast<int>(options.framings.size());
+      progress_(progress),
+      perSweep_((options.lastStation - options.firstStation + 1) *
+                static_cast<int>(options.rates.size())) {
+    progress_.total = perSweep_ * static_cast<int>(options.framings.size());
 }
 
 ScanPlan LineScan::PlanFor(const Framing& framing) const {
@@ -62,8 +62,7 @@ void LineScan::Run() {
 
 void LineScan::Progress(const ScanStep& step) {
     opened_ = true;
-    const int perSweep = progress_.total / static_cast<int>(options_.framings.size());
-    progress_.done = sweepsDone_ * perSweep + step.count;
+    progress_.done = sweepsDone_ * perSweep_ + step.count;
     progress_.baud = step.baud;
     progress_.station = step.station;
 }

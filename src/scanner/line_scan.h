@@ -42,6 +42,7 @@ class LineScan : public ScanSteps {
     TraceFile* trace_;
     std::stop_source& stopAll_;
     LineProgress& progress_;
+    int perSweep_;  // stations one framing's sweep tries
     Framing framing_;
     int sweepsDone_ = 0;
     bool opened_ = false;

@@ -1,22 +1,8 @@
 #include "line_trace.h"
 
 #include "framing.h"
+#include "probe_frames.h"
 #include "scan_report.h"
-
-namespace {
-
-std::string Hex(const std::string& bytes) {
-    std::string text;
-    for (const char c : bytes) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, text.empty() ? "%02X" : " %02X",
-                      static_cast<unsigned char>(c));
-        text += byte;
-    }
-    return text;
-}
-
-}  // namespace
 
 void TraceFile::Record(const std::string& port, const LineSettings& settings, const char* direction,
                        const std::string& bytes) {
@@ -27,7 +13,7 @@ void TraceFile::Record(const std::string& port, const LineSettings& settings, co
                  "{\"t\":%.4f,\"port\":%s,\"baud\":%d,\"framing\":\"%s\",\"direction\":\"%s\","
                  "\"hex\":\"%s\"}\n",
                  t, JsonString(port).c_str(), settings.baud, NameOf(settings.framing).c_str(),
-                 direction, Hex(bytes).c_str());
+                 direction, HexText(bytes).c_str());
     std::fflush(file_);
 }
 

@@ -125,14 +125,19 @@ void Form1::EnterPhase(RunPhase phase) {
     if (phase != RunPhase::Idle && phase != RunPhase::Scanning) {
         stop_.request_stop();  // seen by a run under way at its next check
     }
-    static constexpr Look kRunLooks[] = {
-        {"Stop", false, false},  // Scanning
-        {"Go", false, true},     // Stopping
-        {"Stop", false, false},  // Closing
-    };
-    const bool running =
-        phase == RunPhase::Scanning || phase == RunPhase::Stopping || phase == RunPhase::Closing;
-    const Look look = running ? kRunLooks[static_cast<int>(phase) - 1] : IdleLook(lastOutcome_);
+    Look look = IdleLook(lastOutcome_);
+    switch (phase) {
+        case RunPhase::Scanning:
+        case RunPhase::Closing:
+            look = {"Stop", false, false};
+            break;
+        case RunPhase::Stopping:
+            look = {"Go", false, true};  // Stop gives the protocol list back at once
+            break;
+        case RunPhase::Idle:
+        case RunPhase::Closed:
+            break;
+    }
     GoButton->setText(QString::fromLatin1(look.caption));
     PortList->setEnabled(look.portList);
     protocol->setEnabled(look.protocol);

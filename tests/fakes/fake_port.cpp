@@ -1,23 +1,12 @@
 #include "fake_port.h"
 
 #include "framing.h"
+#include "probe_frames.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace {
-
-std::string Hex(const std::string& bytes) {
-    std::string text;
-    for (const char c : bytes) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, " %02X", static_cast<unsigned char>(c));
-        text += byte;
-    }
-    return text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void FakePort::Note(const std::string& text) {
     if (clock_ != nullptr) {
@@ -104,7 +93,7 @@ std::string FakePort::Read(int max) {
     std::string taken = input.substr(0, n);
     input.erase(0, n);
     if (!taken.empty()) {
-        Note("<<" + Hex(taken));
+        Note("<< " + HexText(taken));
     }
     return taken;
 }
@@ -115,7 +104,7 @@ void FakePort::Write(const std::string& bytes) {
         ++writes_while_closed;
     }
     written += bytes;
-    Note(">>" + Hex(bytes));
+    Note(">> " + HexText(bytes));
     if (on_write) {
         on_write(bytes);
     }

@@ -21,20 +21,31 @@ void PrintTo(const DifficultLine& line, std::ostream* out) {
     *out << line.name;
 }
 
+// The engine on the real line to a simulated instrument.
+struct RealLineScan {
+    explicit RealLineScan(const Instrument& instrument)
+        : line(ComPortNames::FromDevices({instrument.Device()})),
+          access(line),
+          run(access, clock) {}
+    ScanOutcome Sweep(const ScanPlan& plan) { return run.DetectionEngine(plan, steps, {}); }
+
+    SerialLine line;
+    PortAccess access;
+    SteadyClock clock;
+    FakeScanSteps steps;
+    ScanRun run;
+};
+
 class DifficultLineTest : public testing::TestWithParam<DifficultLine> {};
 
 TEST_P(DifficultLineTest, ReportsTheTrueStationOrNothing) {
     const DifficultLine& c = GetParam();
     Instrument instrument(c.instrument);
-    SerialLine line(ComPortNames::FromDevices({instrument.Device()}));
-    PortAccess access(line);
-    SteadyClock clock;
-    FakeScanSteps steps;
-    ScanRun run(access, clock);
+    RealLineScan scan(instrument);
     ScanPlan plan;
     plan.protocols = {c.instrument.protocol};
     plan.lastStation = 6;
-    const ScanOutcome outcome = run.DetectionEngine(plan, steps, {});
+    const ScanOutcome outcome = scan.Sweep(plan);
     if (c.report == nullptr) {
         EXPECT_NE(outcome.kind, ScanOutcome::Kind::Found) << FoundText(outcome.find, 1);
     } else {
@@ -77,18 +88,14 @@ TEST(FramingSweepTest, OddParityIsFoundOnlyWithOddParity) {
                            .baud = 460800,
                            .station = 2,
                            .framing = {.parity = Parity::Odd, .stopBits = 1}});
-    SerialLine line(ComPortNames::FromDevices({instrument.Device()}));
-    PortAccess access(line);
-    SteadyClock clock;
-    FakeScanSteps steps;
-    ScanRun run(access, clock);
+    RealLineScan scan(instrument);
     ScanPlan plan;
     plan.protocols = {Protocol::Modbus};
     plan.lastStation = 3;
     plan.rates = {460800};
     for (const char* framing : {"8N1", "8O2", "8O1"}) {
         plan.framing = *FramingNamed(framing);
-        const ScanOutcome outcome = run.DetectionEngine(plan, steps, {});
+        const ScanOutcome outcome = scan.Sweep(plan);
         EXPECT_EQ(outcome.kind == ScanOutcome::Kind::Found, framing == std::string("8O1"))
             << framing;
     }

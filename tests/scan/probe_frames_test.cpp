@@ -8,20 +8,6 @@
 
 namespace {
 
-std::string Hex(const std::string& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (!out.empty()) {
-            out += ' ';
-        }
-        out += digits[b >> 4];
-        out += digits[b & 0x0F];
-    }
-    return out;
-}
-
 struct FrameCase {
     const char* probe;
     int station;
@@ -36,7 +22,7 @@ TEST_P(RequestTest, BytesOnTheLine) {
     const std::string request = probe == "ascii"    ? AsciiRequest(c.station)
                                 : probe == "modbus" ? ModbusRequest(c.station)
                                                     : LyraBusRequest(c.station);
-    EXPECT_EQ(Hex(request), c.request) << probe << " " << c.station;
+    EXPECT_EQ(HexText(request), c.request) << probe << " " << c.station;
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, RequestTest,

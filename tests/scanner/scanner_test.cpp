@@ -28,17 +28,13 @@ Ran Scan(const QStringList& args) {
     return {scan.exitCode(), scan.readAllStandardOutput(), scan.readAllStandardError()};
 }
 
-QString Hex(const std::string& bytes) {
-    QStringList hex;
-    for (const char c : bytes) {
-        hex << QString::asprintf("%02X", static_cast<unsigned char>(c));
-    }
-    return hex.join(' ');
-}
-
 // The text as a JSON string holds it, quotes left off.
 std::string Escaped(QString text) {
     return text.replace("\\", "\\\\").replace("\"", "\\\"").toStdString();
+}
+
+QString Hex(const std::string& bytes) {
+    return QString::fromStdString(HexText(bytes));
 }
 
 class ScannerTest : public testing::Test {

@@ -1,5 +1,7 @@
 #include "instrument.h"
 
+#include "probe_frames.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -125,10 +127,7 @@ void Instrument::Log(const std::string& request, int rate) {
         return;
     }
     const std::chrono::duration<double, std::milli> t = std::chrono::steady_clock::now() - started_;
-    std::fprintf(config_.log, "%10.3f ms  %6d baud ", t.count(), rate);
-    for (char c : request) {
-        std::fprintf(config_.log, " %02X", static_cast<unsigned char>(c));
-    }
-    std::fprintf(config_.log, "\n");
+    std::fprintf(config_.log, "%10.3f ms  %6d baud  %s\n", t.count(), rate,
+                 HexText(request).c_str());
     std::fflush(config_.log);
 }
