@@ -13,16 +13,6 @@ TEST(PortAccessTest, OpenReturningZeroIsNotOpen) {
     EXPECT_TRUE(access.Error().IsClear());
 }
 
-TEST(PortAccessTest, SettingsReachTheLineAsOneValue) {
-    FakePort port;
-    PortAccess access(port);
-    const Framing odd{.parity = Parity::Odd, .stopBits = 2};
-    EXPECT_TRUE(access.OpenPort({.line = 3, .baud = 76800, .framing = odd}));
-    EXPECT_EQ(port.line, 3);
-    EXPECT_EQ(port.rate, 76800);
-    EXPECT_EQ(port.framing, odd);
-}
-
 TEST(PortAccessTest, FailedOpenKeepsTheEarlierHandle) {
     FakePort port;
     PortAccess access(port);

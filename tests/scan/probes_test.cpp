@@ -151,14 +151,6 @@ TEST_F(ProbesTest, AsciiReplyWithTrailingBytesIsConfirmed) {
     }
 }
 
-// A line that never falls quiet delays the confirmation by at most T.
-TEST_F(ProbesTest, AsciiConfirmationOnABabblingLineEndsInTime) {
-    for (int ms = 1; ms <= 300; ++ms) {
-        port_.Arrive(milliseconds(ms), "x");
-    }
-    EXPECT_LE(Spent([&] { probes_.ConfirmAscii(7, 60); }), milliseconds(120));
-}
-
 TEST_F(ProbesTest, FailedWriteIsPassedOverAndTheWaitStillRuns) {
     port_.Fail("Write");
     port_.input = "?\r";

@@ -21,15 +21,6 @@ TEST(BaseTimeLimitTest, ComesOutOfTheRule) {
     }
 }
 
-TEST(FoundTextTest, NamesKindLineRateAndStation) {
-    EXPECT_EQ(FoundText({Protocol::Ascii, 460800, 300}, 1),
-              "ASCII device on COM1 at 460800 baudrate on station 300");
-    EXPECT_EQ(FoundText({Protocol::Modbus, 2400, 17}, 12),
-              "ModBus device on COM12 at 2400 baudrate on station 17");
-    EXPECT_EQ(FoundText({Protocol::LyraBus, 76800, 138}, 3),
-              "Lyrabus device on COM3 at 76800 baudrate on station 138");
-}
-
 ScanPlan Plan(std::vector<Protocol> protocols, int first = 1, int last = 255) {
     ScanPlan plan;
     plan.protocols = std::move(protocols);
