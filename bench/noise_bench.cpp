@@ -67,7 +67,7 @@ int main(int argc, char* argv[]) {
     const long probes = argc > 1 ? std::atol(argv[1]) : 300000;
     PtyLine pty;
     SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
-    if (line.Open({.line = 1, .baud = 460800}) != 1) {
+    if (line.Open({.line = {.com = 1}, .baud = 460800}) != 1) {
         return 1;
     }
     SteadyClock clock;

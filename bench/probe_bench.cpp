@@ -36,7 +36,7 @@ constexpr int kT = 50;
 class SpinningLine : public SerialLine {
   public:
     using SerialLine::SerialLine;
-    bool WaitForInput(std::chrono::nanoseconds) override { return false; }
+    bool WaitForInput(std::chrono::nanoseconds, std::stop_token) override { return false; }
 };
 
 double ThreadCpuSeconds() {
@@ -57,7 +57,7 @@ struct Figures {
 template <typename Line>
 struct Prober {
     explicit Prober(const std::string& device) : line(ComPortNames::FromDevices({device})) {
-        line.Open({.line = 1, .baud = 115200});
+        line.Open({.line = {.com = 1}, .baud = 115200});
     }
 
     Line line;

@@ -59,6 +59,19 @@ Interval FastestRateInterval(const std::vector<Instrument::Seen>& seen) {
     return {sum / static_cast<double>(gaps.size()), gaps[gaps.size() * 95 / 100]};
 }
 
+// The window's steps, with no question whether to scan on.
+class NoExtendedScan : public ScanSteps {
+  public:
+    explicit NoExtendedScan(ScanSteps& window) : window_(window) {}
+    void Progress(const ScanStep& step) override { window_.Progress(step); }
+    void TurnEventLoop() override { window_.TurnEventLoop(); }
+    void Report(const Notice& notice) override { window_.Report(notice); }
+    bool AskExtendedScan() override { return false; }
+
+  private:
+    ScanSteps& window_;
+};
+
 // Scans a line on which an instrument of the case's protocol stays silent.
 void Measure(Form1& window, const std::string& device, const Case& c) {
     Instrument line({.protocol = c.protocol, .baud = 9600, .station = 999});
@@ -73,7 +86,8 @@ void Measure(Form1& window, const std::string& device, const Case& c) {
     ScanPlan plan;
     plan.protocols = {c.protocol};
     plan.lastStation = kStations;
-    window.Scan().DetectionEngine(plan, window.Steps(), {});
+    NoExtendedScan steps(window.Steps());
+    window.Scan().DetectNow(plan, steps, {});
     const std::chrono::duration<double, std::milli> spent =
         std::chrono::steady_clock::now() - start;
     const double cpu = ProcessCpuSeconds() - cpu_before;

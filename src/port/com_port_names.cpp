@@ -21,13 +21,24 @@ std::optional<std::string> ComPortNames::DeviceFor(int n) const {
         return std::nullopt;
     }
     if (native_) {
-        return "COM" + std::to_string(n);
+        return DisplayName({.com = n});
     }
     const auto index = static_cast<std::size_t>(n - 1);
     if (index >= devices_.size()) {
         return std::nullopt;
     }
     return devices_[index];
+}
+
+std::vector<LineName> ComPortNames::Lines() const {
+    std::vector<LineName> lines;
+    const std::size_t count = native_ ? kHighestComPort : devices_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const int n = static_cast<int>(i) + 1;
+        lines.push_back(
+            {n <= kHighestComPort ? std::optional<int>(n) : std::nullopt, *DeviceFor(n)});
+    }
+    return lines;
 }
 
 namespace {

@@ -5,13 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "line_name.h"
+
+// The highest COM number given: the window lists COM1 to COM100.
+inline constexpr int kHighestComPort = 100;
+
 // Which device is COMn. On Windows COMn is the native name. On Linux the
 // program numbers the serial devices it finds in /dev once, at start, and
 // keeps that numbering for the life of the program (see SerialDeviceOrder).
 class ComPortNames {
   public:
-    // The platform's numbering, made now.
-    static ComPortNames System();
+    // The platform's numbering, made now; on Linux of the serial devices in
+    // the folder.
+    static ComPortNames System(const std::string& deviceFolder = "/dev");
     // COM1 is devices[0], COM2 devices[1], ...
     static ComPortNames FromDevices(std::vector<std::string> devices);
     // COMn is the native name "COMn".
@@ -19,6 +25,9 @@ class ComPortNames {
 
     // The device to open for COMn, or nothing when COMn has no device.
     std::optional<std::string> DeviceFor(int n) const;
+    // Every line of the numbering, in order, with its COM number up to
+    // kHighestComPort (on Windows COM1 to COM100 by their native names).
+    std::vector<LineName> Lines() const;
 
   private:
     bool native_ = false;

@@ -7,7 +7,7 @@ bool PortAccess::OpenPort(const LineSettings& settings) {
 }
 
 bool PortAccess::CheckPort(int Port) {
-    return OpenPort({.line = Port, .baud = 9600});
+    return OpenPort({.line = {.com = Port}, .baud = 9600});
 }
 
 void PortAccess::ClosePort() {

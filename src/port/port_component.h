@@ -1,7 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <stop_token>
 #include <string>
+
+#include "line_name.h"
 
 // The serial-port component: the one narrow interface through which the
 // program drives a serial line. The real line, the in-memory fake used for
@@ -23,7 +26,7 @@ struct Framing {
 
 // Everything a line opens with, as one value.
 struct LineSettings {
-    int line = 0;     // n of COMn
+    LineName line;    // the device, or the line numbered COMn
     int baud = 9600;  // bit/s
     Framing framing;  // 8N1 unless said otherwise
 };
@@ -47,7 +50,8 @@ class PortComponent {
     // Drops every received byte still waiting.
     virtual void DiscardInput() = 0;
 
-    // Blocks until new bytes arrive or the timeout has passed, so that a wait
-    // for a reply need not spin. True when new bytes came.
-    virtual bool WaitForInput(std::chrono::nanoseconds timeout) = 0;
+    // Blocks until new bytes arrive, the timeout has passed or a stop is
+    // requested through `stop`, so that a wait for a reply need not spin and
+    // a stop need not wait for it. True when new bytes came.
+    virtual bool WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) = 0;
 };

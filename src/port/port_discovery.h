@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "com_port_names.h"
 #include "port_access.h"
 
 // What start-up discovery needs from the window.
@@ -19,7 +20,9 @@ class DiscoveryHost {
     virtual bool Abandoned() { return false; }
 };
 
-inline constexpr int kHighestComPort = 100;
+// Whether a failed attempt to open a line met a device: no device numbered
+// COMn and a device that is not there tell nothing.
+bool MetADevice(const ErrorRecord& error);
 
 // Tries COM1..COM100 at 9600 baud, in order, and lists each line that opens;
 // a line whose device exists but does not open is reported with its reason.

@@ -66,6 +66,13 @@ std::string BusyText(const LockHolder& holder) {
 
 SerialLine::SerialLine(ComPortNames names) : names_(std::move(names)) {}
 
+std::optional<std::string> SerialLine::DeviceOf(const LineName& line) const {
+    if (!line.device.empty()) {
+        return line.device;
+    }
+    return line.com ? names_.DeviceFor(*line.com) : std::nullopt;
+}
+
 SerialLine::~SerialLine() = default;
 
 int SerialLine::Open(const LineSettings& settings) {
@@ -74,10 +81,10 @@ int SerialLine::Open(const LineSettings& settings) {
     }
     port_.clearError();
     settings_ = settings;
-    const std::optional<std::string> device = names_.DeviceFor(settings_.line);
+    const std::optional<std::string> device = DeviceOf(settings_.line);
     if (!device) {
         throw PortFailure(LineError::NoDevice,
-                          "COM" + std::to_string(settings_.line) + " has no serial device");
+                          DisplayName(settings_.line) + " has no serial device");
     }
     if (const std::string refusal = DeviceAccessRefusal(*device); !refusal.empty()) {
         throw PortFailure(LineError::NoAccess, refusal);
@@ -130,7 +137,7 @@ void SerialLine::RefuseUnappliedRate() {
     if (applied > 0 && !CloseEnough(applied, settings_.baud)) {
         port_.close();
         throw PortFailure(LineError::RateNotApplied,
-                          "COM" + std::to_string(settings_.line) + " does not run at " +
+                          DisplayName(settings_.line) + " does not run at " +
                               std::to_string(settings_.baud) + " baud (the driver set " +
                               std::to_string(applied) + ")");
     }
@@ -182,7 +189,7 @@ void SerialLine::PullQueued(int max) {
     ThrowOnError();
 }
 
-bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout) {
+bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
     RequireOpen();
     // The line is readable while anything is queued, however little: what is
     // there moves into Qt's buffer first (new since the last look, if any), so
@@ -193,8 +200,8 @@ bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout) {
         return true;
     }
     int error = 0;
-    switch (
-        WaitReadable(port_.handle(), std::max(timeout, std::chrono::nanoseconds::zero()), &error)) {
+    switch (WaitReadable(port_.handle(), std::max(timeout, std::chrono::nanoseconds::zero()), stop,
+                         &error)) {
         case LineWait::Readable:
             return true;
         case LineWait::TimedOut:
@@ -249,7 +256,6 @@ void SerialLine::ThrowOnError() {
 
 void SerialLine::RequireOpen() const {
     if (!port_.isOpen()) {
-        throw PortFailure(LineError::NotOpen,
-                          "COM" + std::to_string(settings_.line) + " is not open");
+        throw PortFailure(LineError::NotOpen, DisplayName(settings_.line) + " is not open");
     }
 }

@@ -29,7 +29,7 @@ class SerialLine : public PortComponent {
     std::string Read(int max) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
-    bool WaitForInput(std::chrono::nanoseconds timeout) override;
+    bool WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) override;
 
     // Received bytes Qt holds for the line now.
     qint64 BufferedBytes() const { return port_.bytesAvailable(); }
@@ -39,6 +39,8 @@ class SerialLine : public PortComponent {
     virtual int AppliedRate();
 
   private:
+    // The device a line name leads to: the one given, or COMn's.
+    std::optional<std::string> DeviceOf(const LineName& line) const;
     // Fails when another program holds the line, or its lock cannot be read.
     void RefuseLockedLine(const std::string& device) const;
     // Closes the line and fails when the driver runs it at another rate.

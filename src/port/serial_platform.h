@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <chrono>
+#include <stop_token>
 #include <string>
 #include <utility>
 
@@ -25,10 +26,12 @@ const char* OsErrorText(int error);
 
 enum class LineWait { Readable, TimedOut, Failed, Unsupported };
 
-// Blocks until the line's receive queue holds bytes or the timeout has passed,
-// to the nanosecond where the platform allows. Failed sets *error; Unsupported
-// leaves the wait to Qt's millisecond wait.
-LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* error);
+// Blocks until the line's receive queue holds bytes, the timeout has passed or
+// a stop is requested (which counts as timed out), to the nanosecond where the
+// platform allows. Failed sets *error; Unsupported leaves the wait to Qt's
+// millisecond wait.
+LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, std::stop_token stop,
+                      int* error);
 
 // The output rate in bit/s that the driver applied to the open line (on Linux
 // the termios2 speed), or -1 when the system cannot tell.

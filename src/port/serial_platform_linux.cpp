@@ -3,12 +3,14 @@
 #include <linux/serial.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -36,14 +38,33 @@ void RequestLowLatency(LineHandle handle) {
     ::ioctl(handle, TIOCSSERIAL, &serial);
 }
 
-LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* error) {
+namespace {
+
+// A descriptor that a stop makes readable, one per thread (a line is driven
+// from one thread). Emptied before each wait, so an earlier stop is not seen.
+int StopWakeDescriptor() {
+    thread_local const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+    return fd;
+}
+
+}  // namespace
+
+LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, std::stop_token stop,
+                      int* error) {
     using std::chrono::duration_cast;
     using std::chrono::seconds;
     const seconds whole = duration_cast<seconds>(timeout);
     const timespec limit{static_cast<time_t>(whole.count()),
                          static_cast<long>((timeout - whole).count())};
-    pollfd line{handle, POLLIN, 0};
-    const int ready = ::ppoll(&line, 1, &limit, nullptr);
+    const int wake = StopWakeDescriptor();
+    const std::stop_callback onStop(stop, [wake] {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
+    });
+    pollfd fds[2] = {{handle, POLLIN, 0}, {wake, POLLIN, 0}};
+    const int ready = ::ppoll(fds, 2, &limit, nullptr);
     if (ready == -1) {
         if (errno == EINTR) {
             return LineWait::TimedOut;  // the caller looks at the clock again
@@ -51,7 +72,7 @@ LineWait WaitReadable(LineHandle handle, std::chrono::nanoseconds timeout, int* 
         *error = errno;
         return LineWait::Failed;
     }
-    return ready == 0 ? LineWait::TimedOut : LineWait::Readable;
+    return fds[0].revents != 0 ? LineWait::Readable : LineWait::TimedOut;
 }
 
 int AppliedRate(LineHandle handle) {
@@ -110,6 +131,6 @@ bool IsSerialDevice(const std::string& path) {
     return !phantom;
 }
 
-ComPortNames ComPortNames::System() {
-    return FromDevices(NumberSerialDevices("/dev", &IsSerialDevice));
+ComPortNames ComPortNames::System(const std::string& deviceFolder) {
+    return FromDevices(NumberSerialDevices(deviceFolder, &IsSerialDevice));
 }

@@ -18,7 +18,7 @@ qint64 OsQueuedBytes(LineHandle handle, int* error) {
 void RequestLowLatency(LineHandle) {}
 
 // Qt keeps its own overlapped reads on the handle; its wait is used instead.
-LineWait WaitReadable(LineHandle, std::chrono::nanoseconds, int*) {
+LineWait WaitReadable(LineHandle, std::chrono::nanoseconds, std::stop_token, int*) {
     return LineWait::Unsupported;
 }
 
@@ -52,6 +52,6 @@ bool IsSerialDevice(const std::string&) {
     return true;
 }
 
-ComPortNames ComPortNames::System() {
+ComPortNames ComPortNames::System(const std::string&) {
     return Native();
 }

@@ -1,17 +1,21 @@
 #include "clock.h"
 
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 Clock::Duration SteadyClock::Now() {
     return std::chrono::steady_clock::now().time_since_epoch();
 }
 
-void SteadyClock::SleepFor(Duration d) {
+void SteadyClock::SleepFor(Duration d, std::stop_token stop) {
     if (d > kWakeLatency) {
-        std::this_thread::sleep_for(d);
+        std::mutex mutex;
+        std::condition_variable_any stopped;
+        std::unique_lock<std::mutex> lock(mutex);
+        stopped.wait_for(lock, stop, d, [] { return false; });
         return;
     }
     const Duration end = Now() + d;
-    while (Now() < end) {
+    while (Now() < end && !stop.stop_requested()) {
     }
 }

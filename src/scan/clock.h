@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <stop_token>
 
 // The monotonic clock the reply waits are measured on, behind an interface so
 // tests can drive waits in virtual time.
@@ -16,7 +17,8 @@ class Clock {
 
     virtual ~Clock() = default;
     virtual Duration Now() = 0;
-    virtual void SleepFor(Duration d) = 0;
+    // Sleeps for d, or until a stop is requested through `stop`.
+    virtual void SleepFor(Duration d, std::stop_token stop) = 0;
 };
 
 // std::chrono::steady_clock. Sleeps no longer than kWakeLatency are spent
@@ -24,5 +26,5 @@ class Clock {
 class SteadyClock : public Clock {
   public:
     Duration Now() override;
-    void SleepFor(Duration d) override;
+    void SleepFor(Duration d, std::stop_token stop) override;
 };

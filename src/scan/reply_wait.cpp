@@ -61,8 +61,9 @@ std::string ReplyWait::WaitFor(int Length, int Timeout, const std::string& sent)
 void ReplyWait::AwaitQuiet(Clock::Duration quiet, int Timeout) {
     const Clock::Duration deadline = clock_.Now() + Ms(Timeout);
     try {
-        for (Clock::Duration now = clock_.Now(); now < deadline; now = clock_.Now()) {
-            if (!Prt_.WaitForInput(std::min(quiet, deadline - now))) {
+        for (Clock::Duration now = clock_.Now(); now < deadline && !stop_.stop_requested();
+             now = clock_.Now()) {
+            if (!Prt_.WaitForInput(std::min(quiet, deadline - now), stop_)) {
                 return;
             }
         }
@@ -89,7 +90,8 @@ std::string ReplyWait::Receive(int want, Clock::Duration deadline, bool passFail
         const std::size_t target = MayBeEcho(got, sent) ? sent.size() + wanted : wanted;
         Await(static_cast<int>(target - std::min(target, got.size())), deadline, passFailures);
         got += Prt_.Read(kReadSize);
-    } while (MayBeEcho(got, sent) && got.size() < sent.size() + wanted && clock_.Now() < deadline);
+    } while (MayBeEcho(got, sent) && got.size() < sent.size() + wanted && clock_.Now() < deadline &&
+             !stop_.stop_requested());
     if (MayBeEcho(got, sent) && got.size() >= sent.size()) {
         got.erase(0, sent.size());
     }
@@ -99,7 +101,7 @@ std::string ReplyWait::Receive(int want, Clock::Duration deadline, bool passFail
 void ReplyWait::Await(int want, Clock::Duration deadline, bool passFailures) {
     for (;;) {
         const Clock::Duration now = clock_.Now();
-        if (now >= deadline) {
+        if (now >= deadline || stop_.stop_requested()) {
             return;
         }
         try {
@@ -110,7 +112,7 @@ void ReplyWait::Await(int want, Clock::Duration deadline, bool passFailures) {
             if (passFailures) {
                 throw;
             }
-            clock_.SleepFor(deadline - now);
+            clock_.SleepFor(deadline - now, stop_);
             continue;
         }
         BlockUntilInputOr(deadline, now, passFailures);
@@ -123,15 +125,15 @@ void ReplyWait::BlockUntilInputOr(Clock::Duration deadline, Clock::Duration now,
     if (left <= Clock::kWakeLatency) {
         // Blocking would wake too late; the last moments poll the line, so a
         // reply that completes then is judged at once.
-        clock_.SleepFor(std::min(left, kFinalPollStep));
+        clock_.SleepFor(std::min(left, kFinalPollStep), stop_);
         return;
     }
     try {
-        Prt_.WaitForInput(left - Clock::kWakeLatency);
+        Prt_.WaitForInput(left - Clock::kWakeLatency, stop_);
     } catch (const PortFailure&) {
         if (passFailures) {
             throw;
         }
-        clock_.SleepFor(deadline - clock_.Now());
+        clock_.SleepFor(deadline - clock_.Now(), stop_);
     }
 }

@@ -18,11 +18,17 @@
 // before the reply. Given the request, a wait that sees the received bytes
 // begin with a copy of it skips the copy and judges what follows, within the
 // same limit counted from the send; that takes a second read.
+//
+// A stop requested through the watched stop token ends any wait at once; what
+// came by then is judged, and the caller asks the token whether to believe it.
 class ReplyWait {
   public:
     static constexpr int kReadSize = 999;
 
     ReplyWait(PortComponent& Prt, Clock& clock) : Prt_(Prt), clock_(clock) {}
+
+    // The stop that ends every wait from now on.
+    void WatchStop(std::stop_token stop) { stop_ = std::move(stop); }
 
     // True when the reply begins with Data, letter case folded. Reports no
     // failure: a failing line counts as "not enough yet" and the wait ends at
@@ -54,6 +60,7 @@ class ReplyWait {
 
     PortComponent& Prt_;
     Clock& clock_;
+    std::stop_token stop_;
     std::function<void()> pendingWork_;
 };
 

@@ -17,16 +17,17 @@ inline constexpr int kHighestStation = 255;
 inline constexpr int kHighestAsciiStation = 999;
 
 // One run's plan, given once when it starts: which line, which protocols at
-// each station, which stations, at which rates (in the order given), framed
-// how, waiting how much longer than the base time limit, and whether the
-// first find ends the run.
+// each station, which stations, at which rates (in the order given), with
+// which framings (each a whole sweep of the rates, in the order given),
+// waiting how much longer than the base time limit, and whether the first
+// find ends the run.
 struct ScanPlan {
-    int line = 1;  // n of COMn
+    LineName line{.com = 1};
     std::vector<Protocol> protocols{Protocol::LyraBus};
     int firstStation = 1;
     int lastStation = kHighestStation;
     std::vector<int> rates{kScanRates.begin(), kScanRates.end()};
-    Framing framing;
+    std::vector<Framing> framings{Framing{}};
     int extraWaitMs = 0;     // added to every reply window (converters, gateways)
     bool stopAtFind = true;  // false: every station is tried, every find reported
 };
@@ -51,6 +52,7 @@ struct Find {
     Protocol protocol = Protocol::Ascii;
     int baud = 0;
     int station = 0;
+    Framing framing;
 };
 
 // How a run ended.
@@ -62,7 +64,5 @@ struct ScanOutcome {
 };
 
 // The find in the window's words, e.g. "ModBus device on COM2 at 460800
-// baudrate on station 17"; or with the line named otherwise ("COM2
-// (/dev/ttyUSB0)", say).
-std::string FoundText(const Find& find, int line);
-std::string FoundText(const Find& find, const std::string& where);
+// baudrate on station 17", the line named as DisplayName names it.
+std::string FoundText(const Find& find, const LineName& line);

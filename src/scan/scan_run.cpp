@@ -1,7 +1,6 @@
 #include "scan_run.h"
 
 #include <algorithm>
-#include <cstdint>
 
 #include "base_time_limit.h"
 
@@ -24,14 +23,11 @@ ScanPlan ExtendedPlan(const ScanPlan& plan) {
     return extended;
 }
 
-std::string FoundText(const Find& find, const std::string& where) {
+std::string FoundText(const Find& find, const LineName& line) {
     static constexpr const char* kKinds[] = {"ASCII", "ModBus", "Lyrabus"};
-    return std::string(kKinds[static_cast<int>(find.protocol)]) + " device on " + where + " at " +
-           std::to_string(find.baud) + " baudrate on station " + std::to_string(find.station);
-}
-
-std::string FoundText(const Find& find, int line) {
-    return FoundText(find, "COM" + std::to_string(line));
+    return std::string(kKinds[static_cast<int>(find.protocol)]) + " device on " +
+           DisplayName(line) + " at " + std::to_string(find.baud) + " baudrate on station " +
+           std::to_string(find.station);
 }
 
 ScanRun::ScanRun(PortAccess& access, Clock& clock)
@@ -42,17 +38,19 @@ void ScanRun::Skip(Step step) {
     SkipOnFailure(access_.Error(), step);
 }
 
-ScanOutcome ScanRun::Judged(ScanOutcome outcome, const std::stop_token& stop) {
-    if (outcome.kind == Kind::NothingFound && stop.stop_requested()) {
+ScanOutcome ScanRun::Judged(ScanOutcome outcome) const {
+    if (outcome.kind == Kind::NothingFound && stop_.stop_requested()) {
         outcome.kind = Kind::Stopped;
     }
     return outcome;
 }
 
 ScanOutcome ScanRun::DetectNow(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop) {
-    ScanOutcome outcome = Judged(DetectionEngine(plan, steps, stop), stop);
+    stop_ = stop;
+    wait_.WatchStop(stop);
+    ScanOutcome outcome = Judged(DetectionEngine(plan, steps));
     if (outcome.kind == Kind::NothingFound && steps.AskExtendedScan()) {
-        outcome = Judged(DetectionEngine(ExtendedPlan(plan), steps, stop), stop);
+        outcome = Judged(DetectionEngine(ExtendedPlan(plan), steps));
         if (outcome.kind == Kind::NothingFound) {
             steps.Report({.kind = Notice::Kind::NothingIdentified});
         }
@@ -67,48 +65,72 @@ ScanOutcome ScanRun::DetectNow(const ScanPlan& plan, ScanSteps& steps, std::stop
     return outcome;
 }
 
-ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop) {
-    if (stop.stop_requested()) {
+ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps) {
+    if (stop_.stop_requested()) {
         return {Kind::Stopped};
     }
     // The total is worked out in 16 bits, as the station numbers are.
-    const auto total = static_cast<std::int16_t>((plan.lastStation - plan.firstStation) *
-                                                 static_cast<int>(plan.rates.size()));
-    int count = 0;
-    std::optional<Find> first;
-    for (const int baud : plan.rates) {
-        access_.Error().Clear();
-        bool opened = false;
-        Skip([&] { opened = access_.OpenPort({plan.line, baud, plan.framing}); });
-        if (opened) {
-            const int T = BaseTimeLimit(baud) + plan.extraWaitMs;
-            for (int station = plan.firstStation; station <= plan.lastStation; ++station) {
-                if (stop.stop_requested()) {
-                    return {Kind::Stopped};  // the line stays open; CancelNow closes it
-                }
-                const ScanStep step{baud, station, ++count, total};
-                // Shown while the first probe's reply is awaited.
-                wait_.DuringNextWait([&, step] { Skip([&] { steps.Progress(step); }); });
-                const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
-                wait_.RunPendingWork();
-                if (answered && plan.stopAtFind) {
-                    return Found({*answered, baud, station}, steps);
-                }
-                if (answered) {
-                    first = first.value_or(Find{*answered, baud, station});
-                    Report(Find{*answered, baud, station}, steps);
-                }
-                Skip([&] { steps.TurnEventLoop(); });
+    Sweep sweep{plan, steps,
+                static_cast<std::int16_t>((plan.lastStation - plan.firstStation) *
+                                          static_cast<int>(plan.rates.size()) *
+                                          static_cast<int>(plan.framings.size()))};
+    for (const Framing& framing : plan.framings) {
+        for (const int baud : plan.rates) {
+            if (const std::optional<ScanOutcome> ended =
+                    AtSetting(sweep, {plan.line, baud, framing})) {
+                return *ended;
             }
-        } else {
-            Skip([&] {
-                steps.Report(
-                    {.kind = Notice::Kind::PortError, .baud = baud, .error = access_.Error()});
-            });
         }
-        Skip([&] { access_.ClosePort(); });
     }
-    return first ? ScanOutcome{Kind::Found, *first} : ScanOutcome{Kind::NothingFound};
+    return sweep.first ? ScanOutcome{Kind::Found, *sweep.first} : ScanOutcome{Kind::NothingFound};
+}
+
+std::optional<ScanOutcome> ScanRun::AtSetting(Sweep& sweep, const LineSettings& settings) {
+    access_.Error().Clear();
+    bool opened = false;
+    Skip([&] { opened = access_.OpenPort(settings); });
+    if (opened) {
+        if (std::optional<ScanOutcome> ended = Stations(sweep, settings)) {
+            return ended;
+        }
+    } else {
+        Skip([&] {
+            sweep.steps.Report({.kind = Notice::Kind::PortError,
+                                .baud = settings.baud,
+                                .framing = settings.framing,
+                                .error = access_.Error()});
+        });
+    }
+    Skip([&] { access_.ClosePort(); });
+    return std::nullopt;
+}
+
+std::optional<ScanOutcome> ScanRun::Stations(Sweep& sweep, const LineSettings& settings) {
+    const ScanPlan& plan = sweep.plan;
+    const int T = BaseTimeLimit(settings.baud) + plan.extraWaitMs;
+    for (int station = plan.firstStation; station <= plan.lastStation; ++station) {
+        if (stop_.stop_requested()) {
+            return ScanOutcome{Kind::Stopped};  // the line stays open; CancelNow closes it
+        }
+        const ScanStep step{settings.baud, station, ++sweep.count, sweep.total};
+        // Shown while the first probe's reply is awaited.
+        wait_.DuringNextWait([&, step] { Skip([&] { sweep.steps.Progress(step); }); });
+        const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
+        wait_.RunPendingWork();
+        if (stop_.stop_requested()) {
+            return ScanOutcome{Kind::Stopped};  // a wait cut short gives no verdict
+        }
+        if (answered) {
+            const Find find{*answered, settings.baud, station, settings.framing};
+            if (plan.stopAtFind) {
+                return Found(find, sweep.steps);
+            }
+            sweep.first = sweep.first.value_or(find);
+            Report(find, T, sweep.steps);
+        }
+        Skip([&] { sweep.steps.TurnEventLoop(); });
+    }
+    return std::nullopt;
 }
 
 // The chosen probes in the order ASCII, Modbus, LyraBus, discarding what a
@@ -127,12 +149,12 @@ std::optional<Protocol> ScanRun::ProbeStation(int station, int T,
         {Protocol::Modbus, &Probes::ProbeModbus, nullptr},
         {Protocol::LyraBus, &Probes::ProbeLyraBus, nullptr}};
     for (const Choice& c : kChoices) {
-        if (!Chosen(chosen, c.protocol)) {
+        if (!Chosen(chosen, c.protocol) || stop_.stop_requested()) {
             continue;
         }
         bool answered = false;
         Skip([&] { answered = (probes_.*c.probe)(station, T); });
-        if (answered && c.confirm != nullptr) {
+        if (answered && c.confirm != nullptr && !stop_.stop_requested()) {
             answered = false;
             Skip([&] { answered = (probes_.*c.confirm)(station, T); });
         }
@@ -144,9 +166,11 @@ std::optional<Protocol> ScanRun::ProbeStation(int station, int T,
     return std::nullopt;
 }
 
-void ScanRun::Report(const Find& find, ScanSteps& steps) {
+void ScanRun::Report(const Find& find, int T, ScanSteps& steps) {
     Skip([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
-    // The rest of the reply goes, so that the next station starts clean.
+    // The rest of the reply may still be coming; it goes with the discard, so
+    // that the next station starts clean.
+    wait_.AwaitQuiet(Probes::kQuietBeforeConfirm, T);
     Skip([&] { access_.Line().DiscardInput(); });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stop_token>
 
@@ -9,9 +10,11 @@
 #include "scan_steps.h"
 
 // The engine: one identification run over a plan. It opens the plan's line
-// at each rate, probes every station with the plan's protocols, tells its
-// front end where it stands, and ends at the first station that answers.
-// A stop is asked for through the stop token and seen before each station.
+// with each framing at each rate, probes every station with the plan's
+// protocols, tells its front end where it stands, and ends at the first
+// station that answers unless the plan goes on after finds. A stop is asked
+// for through the stop token: seen before each station and each probe, and it
+// ends a wait for a reply at once (the station in flight gives no verdict).
 class ScanRun {
   public:
     ScanRun(PortAccess& access, Clock& clock);
@@ -20,15 +23,29 @@ class ScanRun {
     // answered and the front end wants it, the extended ASCII scan. The line
     // is closed when the run ends; a failure to close it is the outcome.
     ScanOutcome DetectNow(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop);
+
+  private:
+    // Where a sweep stands: the plan, how many stations it has tried of how
+    // many, and its first find when it goes on after finds.
+    struct Sweep {
+        const ScanPlan& plan;
+        ScanSteps& steps;
+        std::int16_t total = 0;
+        int count = 0;
+        std::optional<Find> first;
+    };
+
     // One sweep of the plan. A find is reported; unless the plan goes on
     // after finds, its line is closed through CancelNow and the sweep ends. A
     // stop leaves the line open for CancelNow.
-    ScanOutcome DetectionEngine(const ScanPlan& plan, ScanSteps& steps, std::stop_token stop);
+    ScanOutcome DetectionEngine(const ScanPlan& plan, ScanSteps& steps);
+    // The line opened with the settings and every station tried; an outcome
+    // when the sweep ends here.
+    std::optional<ScanOutcome> AtSetting(Sweep& sweep, const LineSettings& settings);
+    std::optional<ScanOutcome> Stations(Sweep& sweep, const LineSettings& settings);
     // The common end of a found or stopped run: closes the line. A failure
     // to close it passes on.
     void CancelNow();
-
-  private:
     // Runs one step of the engine; a failure is recorded and passed over.
     template <typename Step>
     void Skip(Step step);
@@ -36,14 +53,15 @@ class ScanRun {
     std::optional<Protocol> ProbeStation(int station, int T, const std::vector<Protocol>& chosen);
     // A find that ends the run: reported, then the line closed.
     ScanOutcome Found(const Find& find, ScanSteps& steps);
-    // A find in a run that goes on: reported, and the rest of its reply
-    // discarded.
-    void Report(const Find& find, ScanSteps& steps);
+    // A find in a run that goes on: reported, and the rest of its reply let
+    // in and discarded.
+    void Report(const Find& find, int T, ScanSteps& steps);
     // After a sweep: nothing found counts as stopped when a stop came at the
     // last turn.
-    static ScanOutcome Judged(ScanOutcome outcome, const std::stop_token& stop);
+    ScanOutcome Judged(ScanOutcome outcome) const;
 
     PortAccess& access_;
     ReplyWait wait_;
     Probes probes_;
+    std::stop_token stop_;  // of the run under way
 };

@@ -13,6 +13,7 @@ struct Notice {
     Kind kind = Kind::Found;
     Find find;          // Found
     int baud = 0;       // PortError
+    Framing framing;    // PortError
     ErrorRecord error;  // PortError: why; clear when the line just did not open
 };
 

@@ -3,66 +3,46 @@
 #include <memory>
 
 #include "clock.h"
-#include "com_port_names.h"
 #include "framing.h"
 #include "scan_run.h"
 #include "serial_line.h"
 
-LineScan::LineScan(LineName name, const ScanOptions& options, ScanReport& report, TraceFile* trace,
+int StationsToTry(const ScanPlan& plan) {
+    return (plan.lastStation - plan.firstStation + 1) * static_cast<int>(plan.rates.size()) *
+           static_cast<int>(plan.framings.size());
+}
+
+LineScan::LineScan(LineName name, const ScanPlan& plan, ScanReport& report, TraceFile* trace,
                    std::stop_source& stopAll, LineProgress& progress)
     : name_(std::move(name)),
-      options_(options),
+      plan_(plan),
       report_(report),
       trace_(trace),
       stopAll_(stopAll),
-      progress_(progress),
-      perSweep_((options.lastStation - options.firstStation + 1) *
-                static_cast<int>(options.rates.size())) {
-    progress_.total = perSweep_ * static_cast<int>(options.framings.size());
-}
-
-ScanPlan LineScan::PlanFor(const Framing& framing) const {
-    ScanPlan plan;
-    plan.line = 1;  // the one device this scan's line knows
-    plan.protocols = options_.protocols;
-    plan.firstStation = options_.firstStation;
-    plan.lastStation = options_.lastStation;
-    plan.rates = options_.rates;
-    plan.framing = framing;
-    plan.extraWaitMs = options_.extraWaitMs;
-    plan.stopAtFind = !options_.all;
-    return plan;
+      progress_(progress) {
+    plan_.line = name_;
+    progress_.total = StationsToTry(plan_);
 }
 
 void LineScan::Run() {
     // The line lives in this thread, which alone drives it.
-    SerialLine serial(ComPortNames::FromDevices({name_.device}));
+    SerialLine serial(ComPortNames::FromDevices({}));
     std::unique_ptr<TracingLine> traced;
     if (trace_ != nullptr) {
-        traced = std::make_unique<TracingLine>(serial, *trace_, name_.device);
+        traced = std::make_unique<TracingLine>(serial, *trace_);
     }
     PortAccess access(traced ? static_cast<PortComponent&>(*traced) : serial);
     SteadyClock clock;
     ScanRun run(access, clock);
-    for (const Framing& framing : options_.framings) {
-        framing_ = framing;
-        const ScanOutcome outcome =
-            run.DetectionEngine(PlanFor(framing), *this, stopAll_.get_token());
-        ++sweepsDone_;
-        if (outcome.kind == ScanOutcome::Kind::Stopped) {
-            try {
-                run.CancelNow();
-            } catch (const PortFailure& failure) {
-                report_.Error(name_, failure.Description());
-            }
-            return;
-        }
+    const ScanOutcome outcome = run.DetectNow(plan_, *this, stopAll_.get_token());
+    if (outcome.kind == ScanOutcome::Kind::LineFailure) {
+        report_.Error(name_, outcome.failure.description);
     }
 }
 
 void LineScan::Progress(const ScanStep& step) {
     opened_ = true;
-    progress_.done = sweepsDone_ * perSweep_ + step.count;
+    progress_.done = step.count;
     progress_.baud = step.baud;
     progress_.station = step.station;
 }
@@ -70,16 +50,18 @@ void LineScan::Progress(const ScanStep& step) {
 void LineScan::Report(const Notice& notice) {
     switch (notice.kind) {
         case Notice::Kind::Found:
-            report_.Found(name_, notice.find, framing_);
-            if (!options_.all) {
+            report_.Found(name_, notice.find);
+            if (plan_.stopAtFind) {
                 stopAll_.request_stop();
             }
             return;
         case Notice::Kind::PortError: {
             const std::string why = notice.error.description.empty() ? "the line did not open"
                                                                      : notice.error.description;
-            report_.Error(name_, "cannot open at " + std::to_string(notice.baud) + " baud, " +
-                                     NameOf(framing_) + ": " + why);
+            report_.Error(name_,
+                          "cannot open at " + std::to_string(notice.baud) + " baud, " +
+                              NameOf(notice.framing) + ": " + why,
+                          notice.baud, notice.framing);
             return;
         }
         case Notice::Kind::NothingIdentified:

@@ -1,23 +1,23 @@
 #pragma once
 
 #include <chrono>
-#include <cstdio>
 #include <mutex>
 #include <string>
 
+#include "output.h"
 #include "port_component.h"
 
 // The trace file: every request and reply on every line as JSON Lines,
 // {"t":0.0123,"port":...,"baud":...,"framing":"8N1","direction":"tx","hex":"01 03"}.
 class TraceFile {
   public:
-    explicit TraceFile(std::FILE* file) : file_(file) {}
+    explicit TraceFile(Output& file) : file_(file) {}
 
-    void Record(const std::string& port, const LineSettings& settings, const char* direction,
+    void Record(const LineName& line, const LineSettings& settings, const char* direction,
                 const std::string& bytes);
 
   private:
-    std::FILE* file_;
+    Output& file_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
 };
@@ -26,8 +26,7 @@ class TraceFile {
 // line it wraps.
 class TracingLine : public PortComponent {
   public:
-    TracingLine(PortComponent& line, TraceFile& trace, std::string port)
-        : line_(line), trace_(trace), port_(std::move(port)) {}
+    TracingLine(PortComponent& line, TraceFile& trace) : line_(line), trace_(trace) {}
 
     int Open(const LineSettings& settings) override {
         settings_ = settings;
@@ -38,13 +37,12 @@ class TracingLine : public PortComponent {
     std::string Read(int max) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override { line_.DiscardInput(); }
-    bool WaitForInput(std::chrono::nanoseconds timeout) override {
-        return line_.WaitForInput(timeout);
+    bool WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) override {
+        return line_.WaitForInput(timeout, stop);
     }
 
   private:
     PortComponent& line_;
     TraceFile& trace_;
-    std::string port_;
     LineSettings settings_;
 };

@@ -2,22 +2,23 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <sstream>
 
 #include "framing.h"
-#include "scan_plan.h"
 
 const char kScanUsage[] =
     "usage: probelyn-scan [--port DEV]... [--protocol ascii|modbus|lyrabus]...\n"
     "                     [--rate R[,R...]]... [--station A-B] [--framing 8N1[,8E1...]]\n"
     "                     [--extra-wait-ms N] [--all] [--json] [--trace FILE] [--quiet]\n"
-    "       probelyn-scan --list-ports | --version | --help\n"
+    "       probelyn-scan --list-ports [--json] | --names | --version | --help\n"
     "\n"
     "Finds which protocol, baud rate and station an instrument on a serial line\n"
     "uses. Lines given together are scanned at the same time.\n"
     "\n"
-    "  --port DEV         a device (/dev/ttyUSB0), a link to one, or COMn as the\n"
-    "                     window numbers it; repeatable (default: every line found)\n"
+    "  --port DEV         a device (/dev/ttyUSB0), a link to one, or COMn;\n"
+    "                     repeatable (default: every serial line found that opens,\n"
+    "                     but not the system's console)\n"
     "  --protocol P       ascii, modbus or lyrabus; repeatable (default: all three)\n"
     "  --rate R           baud rates, repeatable or a comma list (default: 460800\n"
     "                     230400 115200 76800 57600 38400 19200 9600 4800 2400)\n"
@@ -27,11 +28,21 @@ const char kScanUsage[] =
     "  --all              go on after a find and list every instrument that answers\n"
     "  --json             JSON Lines on stdout, one object per event\n"
     "  --trace FILE       every request and reply, as JSON Lines, into FILE\n"
-    "  --list-ports       list the lines found, and say on stderr why others are unusable\n"
-    "  --quiet            no progress on stderr\n"
+    "                     (an existing FILE is replaced)\n"
+    "  --list-ports       list the lines that open, and say why others are unusable\n"
+    "  --names            list COMn and its device for every serial device, opening\n"
+    "                     none\n"
+    "  --quiet            no progress and no summary on stderr\n"
+    "  Options take their value as --option VALUE or --option=VALUE.\n"
     "\n"
-    "Exit status: 0 an instrument was found, 1 none, 2 a usage error or no line\n"
-    "could be opened, 130 after SIGINT, 143 after SIGTERM.\n";
+    "COMn: on Windows the port's own name. On Linux the serial devices in /dev are\n"
+    "numbered as the Probelyn window numbers them: family by family (ttyS, ttyUSB,\n"
+    "ttyACM, ttyAMA, ttyXRUSB, rfcomm, ttymxc, ttyTHS, ttySC), each by ascending\n"
+    "index, up to COM100; --names shows the numbering.\n"
+    "\n"
+    "Exit status: 0 an instrument was found, 1 none, 2 a usage error, no line\n"
+    "could be opened or a result could not be written, 129, 130 or 143 after\n"
+    "SIGHUP, SIGINT or SIGTERM, 141 when the reader of the results went away.\n";
 
 namespace {
 
@@ -52,53 +63,82 @@ std::vector<std::string> CommaList(const std::string& text) {
     while (std::getline(stream, item, ',')) {
         items.push_back(item);
     }
+    if (text.ends_with(',')) {
+        items.emplace_back();  // an empty last item is an error, as any empty one
+    }
     return items;
+}
+
+// Appends the value unless it is there already: given twice, tried once.
+template <typename T>
+void AddOnce(std::vector<T>& values, const T& value) {
+    if (std::find(values.begin(), values.end(), value) == values.end()) {
+        values.push_back(value);
+    }
+}
+
+std::string TakeRates(const std::string& value, ScanPlan& plan) {
+    for (const std::string& item : CommaList(value)) {
+        const std::optional<int> rate = Number(item, 50, 4000000);
+        if (!rate) {
+            return "--rate takes rates in bit/s from 50 to 4000000, not '" + item + "'";
+        }
+        AddOnce(plan.rates, *rate);
+    }
+    return {};
+}
+
+std::string TakeStations(const std::string& value, ScanPlan& plan) {
+    const std::size_t dash = value.find('-');
+    const std::optional<int> first = Number(value.substr(0, dash), 1, kHighestAsciiStation);
+    const std::optional<int> last =
+        dash == std::string::npos ? first : Number(value.substr(dash + 1), 1, kHighestAsciiStation);
+    if (!first || !last || *last < *first) {
+        return "--station is A-B with 1 <= A <= B <= 999, not '" + value + "'";
+    }
+    plan.firstStation = *first;
+    plan.lastStation = *last;
+    return {};
+}
+
+std::string TakeFramings(const std::string& value, ScanPlan& plan) {
+    for (const std::string& item : CommaList(value)) {
+        const std::optional<Framing> framing = FramingNamed(item);
+        if (!framing) {
+            return "--framing takes names such as 8N1, 8E1, 8O1, 8N2, not '" + item + "'";
+        }
+        AddOnce(plan.framings, *framing);
+    }
+    return {};
 }
 
 // Takes one option with its value; the error when it is not understood.
 std::string TakeValue(const std::string& option, const std::string& value, ScanOptions& o) {
+    if (value.empty()) {
+        return option + " needs a value, not an empty one";
+    }
+    ScanPlan& plan = o.plan;
     if (option == "--port") {
-        o.ports.push_back(value);
+        AddOnce(o.ports, value);
     } else if (option == "--protocol") {
         const std::optional<Protocol> protocol = ProtocolNamed(value);
         if (!protocol) {
             return "--protocol is ascii, modbus or lyrabus, not '" + value + "'";
         }
-        o.protocols.push_back(*protocol);
+        AddOnce(plan.protocols, *protocol);
     } else if (option == "--rate") {
-        for (const std::string& item : CommaList(value)) {
-            const std::optional<int> rate = Number(item, 50, 4000000);
-            if (!rate) {
-                return "--rate takes rates in bit/s from 50 to 4000000, not '" + item + "'";
-            }
-            o.rates.push_back(*rate);
-        }
+        return TakeRates(value, plan);
     } else if (option == "--station") {
-        const std::size_t dash = value.find('-');
-        const std::optional<int> first = Number(value.substr(0, dash), 1, kHighestAsciiStation);
-        const std::optional<int> last =
-            dash == std::string::npos ? first
-                                      : Number(value.substr(dash + 1), 1, kHighestAsciiStation);
-        if (!first || !last || *last < *first) {
-            return "--station is A-B with 1 <= A <= B <= 999, not '" + value + "'";
-        }
-        o.firstStation = *first;
-        o.lastStation = *last;
+        return TakeStations(value, plan);
     } else if (option == "--framing") {
-        for (const std::string& item : CommaList(value)) {
-            const std::optional<Framing> framing = FramingNamed(item);
-            if (!framing) {
-                return "--framing takes names such as 8N1, 8E1, 8O1, 8N2, not '" + item + "'";
-            }
-            o.framings.push_back(*framing);
-        }
+        return TakeFramings(value, plan);
     } else if (option == "--extra-wait-ms") {
         const std::optional<int> ms = Number(value, 0, 10000);
         if (!ms) {
             return "--extra-wait-ms is a number of milliseconds from 0 to 10000, not '" + value +
                    "'";
         }
-        o.extraWaitMs = *ms;
+        plan.extraWaitMs = *ms;
     } else {
         o.trace = value;  // --trace
     }
@@ -112,9 +152,13 @@ bool TakesValue(const std::string& option) {
 }
 
 bool TakeFlag(const std::string& option, ScanOptions& o) {
-    bool* const flags[] = {&o.all, &o.json, &o.listPorts, &o.quiet, &o.help, &o.version};
-    static const char* const kNames[] = {"--all",   "--json", "--list-ports",
-                                         "--quiet", "--help", "--version"};
+    if (option == "--all") {
+        o.plan.stopAtFind = false;
+        return true;
+    }
+    bool* const flags[] = {&o.json, &o.listPorts, &o.names, &o.quiet, &o.help, &o.help, &o.version};
+    static const char* const kNames[] = {"--json", "--list-ports", "--names",  "--quiet",
+                                         "--help", "-h",           "--version"};
     for (std::size_t i = 0; i < std::size(kNames); ++i) {
         if (option == kNames[i]) {
             *flags[i] = true;
@@ -124,24 +168,44 @@ bool TakeFlag(const std::string& option, ScanOptions& o) {
     return false;
 }
 
-// What the options together allow.
-std::string Check(ScanOptions& o) {
-    if (o.protocols.empty()) {
-        o.protocols = {Protocol::Ascii, Protocol::Modbus, Protocol::LyraBus};
+// What the options together allow, and the defaults for what was not given.
+std::string Check(ScanPlan& plan) {
+    if (plan.protocols.empty()) {
+        plan.protocols = {Protocol::Ascii, Protocol::Modbus, Protocol::LyraBus};
     }
-    if (o.rates.empty()) {
-        o.rates.assign(kScanRates.begin(), kScanRates.end());
+    if (plan.rates.empty()) {
+        plan.rates.assign(kScanRates.begin(), kScanRates.end());
     }
-    if (o.framings.empty()) {
-        o.framings = {Framing{}};
+    if (plan.framings.empty()) {
+        plan.framings = {Framing{}};
     }
-    const bool asciiAlone = std::all_of(o.protocols.begin(), o.protocols.end(),
+    const bool asciiAlone = std::all_of(plan.protocols.begin(), plan.protocols.end(),
                                         [](Protocol p) { return p == Protocol::Ascii; });
-    if (o.lastStation > kHighestStation && !asciiAlone) {
+    if (plan.lastStation > kHighestStation && !asciiAlone) {
         return "stations above 255 need --protocol ascii alone (Modbus and LyraBus address "
                "255 at most)";
     }
     return {};
+}
+
+// One argument: a flag, or an option with its value (after '=' or next).
+std::string TakeArgument(const std::vector<std::string>& args, std::size_t& i, ScanOptions& o) {
+    const std::string& arg = args[i];
+    const std::size_t equals = arg.find('=');
+    const std::string option = arg.substr(0, equals);
+    if (equals == std::string::npos && TakeFlag(option, o)) {
+        return {};
+    }
+    if (!TakesValue(option)) {
+        return "unknown option '" + arg + "'";
+    }
+    if (equals != std::string::npos) {
+        return TakeValue(option, arg.substr(equals + 1), o);
+    }
+    if (i + 1 >= args.size()) {
+        return option + " needs a value";
+    }
+    return TakeValue(option, args[++i], o);
 }
 
 }  // namespace
@@ -149,24 +213,14 @@ std::string Check(ScanOptions& o) {
 ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     ScanOptions& o = parsed.options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        if (TakeFlag(option, o)) {
-            continue;
-        }
-        if (!TakesValue(option)) {
-            parsed.error = "unknown option '" + option + "'";
-            return parsed;
-        }
-        if (i + 1 >= args.size()) {
-            parsed.error = option + " needs a value";
-            return parsed;
-        }
-        parsed.error = TakeValue(option, args[++i], o);
-        if (!parsed.error.empty()) {
-            return parsed;
-        }
+    o.plan.protocols.clear();
+    o.plan.rates.clear();
+    o.plan.framings.clear();
+    for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
+        parsed.error = TakeArgument(args, i, o);
     }
-    parsed.error = Check(o);
+    if (parsed.error.empty()) {
+        parsed.error = Check(o.plan);
+    }
     return parsed;
 }

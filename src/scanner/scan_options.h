@@ -1,25 +1,19 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "port_component.h"
-#include "protocol.h"
+#include "scan_plan.h"
 
-// What probelyn-scan was asked to do, from its command line.
+// What probelyn-scan was asked to do, from its command line: the lines, and
+// the plan every line's scan follows (its line left for each scan to fill in).
 struct ScanOptions {
-    std::vector<std::string> ports;  // as given; none: every line discovery lists
-    std::vector<Protocol> protocols;
-    std::vector<int> rates;
-    int firstStation = 1;
-    int lastStation = 255;
-    std::vector<Framing> framings;
-    int extraWaitMs = 0;
-    bool all = false;
+    std::vector<std::string> ports;  // as given; none: every line found
+    ScanPlan plan;
     bool json = false;
     std::string trace;  // file for the trace; empty: none
     bool listPorts = false;
+    bool names = false;  // the numbering alone, nothing opened
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -1,6 +1,8 @@
 #include "scan_report.h"
 
 #include "framing.h"
+#include "json_text.h"
+#include "probe_frames.h"
 
 namespace {
 
@@ -10,80 +12,128 @@ std::string Seconds(double s) {
     return text;
 }
 
-std::string JsonCom(const std::optional<int>& com) {
-    return com ? std::to_string(*com) : "null";
+template <typename T>
+std::string JsonOr(const std::optional<T>& value, std::string (*text)(const T&)) {
+    return value ? text(*value) : "null";
+}
+
+std::string NumberText(const int& n) {
+    return std::to_string(n);
+}
+
+std::string FramingText(const Framing& framing) {
+    return "\"" + NameOf(framing) + "\"";
 }
 
 }  // namespace
 
-std::string JsonString(const std::string& text) {
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-            json += escaped;
-        } else {
-            json += c;
-        }
+std::string JsonPort(const LineName& line) {
+    std::string json = "\"port\":" + JsonString(line.device);
+    if (!IsUtf8(line.device)) {
+        json += ",\"port_hex\":\"" + HexText(line.device) + "\"";
     }
-    return json + "\"";
+    return json + ",\"com\":" + JsonOr(line.com, &NumberText);
 }
 
-ScanReport::ScanReport(bool json, std::FILE* out, std::FILE* err)
+ScanReport::ScanReport(bool json, Output& out, std::FILE* err)
     : json_(json), out_(out), err_(err) {}
 
 double ScanReport::Elapsed() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-void ScanReport::Emit(std::FILE* stream, const std::string& line) {
-    if (clearProgress_) {
+void ScanReport::ClearProgress() {
+    if (progressShown_) {
         std::fputs("\r\033[K", err_);
+        std::fflush(err_);
+        progressShown_ = false;
     }
-    std::fprintf(stream, "%s\n", line.c_str());
-    std::fflush(stream);
 }
 
-void ScanReport::Found(const LineName& line, const Find& find, const Framing& framing) {
+void ScanReport::Emit(const std::string& line) {
+    ClearProgress();
+    out_.Line(line);
+}
+
+void ScanReport::Say(const std::string& line) {
+    ClearProgress();
+    std::fprintf(err_, "probelyn-scan: %s\n", line.c_str());
+    std::fflush(err_);
+}
+
+void ScanReport::Progress(const std::string& text) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(err_, "\r\033[K%s", text.c_str());
+    std::fflush(err_);
+    progressShown_ = true;
+}
+
+void ScanReport::Found(const LineName& line, const Find& find) {
     const std::lock_guard<std::mutex> lock(mutex_);
     ++finds_;
     if (json_) {
-        Emit(out_, "{\"event\":\"found\",\"port\":" + JsonString(line.device) +
-                       ",\"com\":" + JsonCom(line.com) + ",\"protocol\":\"" +
-                       NameOf(find.protocol) + "\",\"baud\":" + std::to_string(find.baud) +
-                       ",\"station\":" + std::to_string(find.station) + ",\"framing\":\"" +
-                       NameOf(framing) + "\",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
+        Emit("{\"event\":\"found\"," + JsonPort(line) + ",\"protocol\":\"" + NameOf(find.protocol) +
+             "\",\"baud\":" + std::to_string(find.baud) + ",\"station\":" +
+             std::to_string(find.station) + ",\"framing\":" + FramingText(find.framing) +
+             ",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
         return;
     }
-    const std::string where =
-        line.com ? "COM" + std::to_string(*line.com) + " (" + line.device + ")" : line.device;
-    Emit(out_, FoundText(find, where) + ", " + NameOf(framing));
+    Emit(FoundText(find, line) + ", " + NameOf(find.framing));
 }
 
-void ScanReport::Error(const LineName& line, const std::string& message) {
+void ScanReport::Error(const LineName& line, const std::string& message, std::optional<int> baud,
+                       std::optional<Framing> framing) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (json_) {
-        Emit(out_, "{\"event\":\"error\",\"port\":" + JsonString(line.device) +
-                       ",\"message\":" + JsonString(message) + "}");
+        Emit("{\"event\":\"error\"," + JsonPort(line) + ",\"baud\":" + JsonOr(baud, &NumberText) +
+             ",\"framing\":" + JsonOr(framing, &FramingText) +
+             ",\"message\":" + JsonString(message) + "}");
         return;
     }
-    Emit(err_, "probelyn-scan: " + line.device + ": " + message);
+    Say(DisplayName(line) + ": " + message);
+}
+
+void ScanReport::Unusable(const LineName& line, const std::string& reason) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Say("not usable: " + DisplayName(line) + ": " + reason);
+    if (json_) {
+        Emit("{\"event\":\"unusable\"," + JsonPort(line) + ",\"reason\":" + JsonString(reason) +
+             "}");
+    }
+}
+
+void ScanReport::Listed(const LineName& line, const std::string& description) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (json_) {
+        Emit("{\"event\":\"port\"," + JsonPort(line) +
+             ",\"description\":" + JsonString(description) + "}");
+        return;
+    }
+    const std::string com = line.com ? DisplayName({.com = line.com}) : "-";
+    Emit(com + " " + (description.empty() ? line.device : description));
 }
 
 void ScanReport::Aborted() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    Emit(json_ ? out_ : err_, json_ ? "{\"event\":\"aborted\"}" : "probelyn-scan: aborted");
+    if (json_) {
+        Emit("{\"event\":\"aborted\",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
+        return;
+    }
+    Say("aborted");
 }
 
 void ScanReport::Done() {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (json_) {
-        Emit(out_, "{\"event\":\"done\",\"finds\":" + std::to_string(finds_) +
-                       ",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
+        Emit("{\"event\":\"done\",\"finds\":" + std::to_string(finds_) +
+             ",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
+    }
+}
+
+void ScanReport::NothingFound(const std::string& what) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!json_) {
+        Say("no instrument answered: " + what + ", in " + Seconds(Elapsed()) + " s");
     }
 }
 

@@ -6,45 +6,53 @@
 #include <optional>
 #include <string>
 
-#include "port_component.h"
+#include "line_name.h"
+#include "output.h"
 #include "scan_plan.h"
 
-// A line as the user knows it: the device as given (or as discovery names
-// it) and its COM number, where discovery gives one.
-struct LineName {
-    std::string device;
-    std::optional<int> com;
-};
-
-// Where probelyn-scan's results go: one line per event on stdout, in the
-// window's words or as JSON Lines; in words, errors go to stderr. Every
-// worker reports here.
+// Where probelyn-scan's results go: one line per event on standard output,
+// in the window's words or as JSON Lines; in words, errors and reasons go to
+// standard error. Every worker reports here, one event at a time, and the
+// progress line on a terminal is drawn here too, so that it never lands
+// inside an event.
 class ScanReport {
   public:
-    ScanReport(bool json, std::FILE* out, std::FILE* err);
+    ScanReport(bool json, Output& out, std::FILE* err);
 
-    // The progress line on the terminal is cleared before each event.
-    void ClearProgressFirst() { clearProgress_ = true; }
-
-    void Found(const LineName& line, const Find& find, const Framing& framing);
-    void Error(const LineName& line, const std::string& message);
+    void Found(const LineName& line, const Find& find);
+    // A failure on a line; where it came at a setting, its rate and framing.
+    void Error(const LineName& line, const std::string& message, std::optional<int> baud = {},
+               std::optional<Framing> framing = {});
+    // A line left out, and why: in JSON an event on stdout too.
+    void Unusable(const LineName& line, const std::string& reason);
+    // A line that --list-ports or --names lists, with what is known of it.
+    void Listed(const LineName& line, const std::string& description);
     void Aborted();
     // The final event: how many finds, after how long.
     void Done();
+    // In words: nothing answered, said on stderr in one line.
+    void NothingFound(const std::string& what);
+    // Draws the progress line on the terminal (stderr); the next event
+    // clears it first.
+    void Progress(const std::string& text);
     int Finds() const;
+    double Elapsed() const;
 
   private:
-    double Elapsed() const;
-    void Emit(std::FILE* stream, const std::string& line);
+    // Writes one event, the progress line cleared first.
+    void Emit(const std::string& line);
+    void Say(const std::string& line);
+    void ClearProgress();
 
     bool json_;
-    std::FILE* out_;
+    Output& out_;
     std::FILE* err_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     mutable std::mutex mutex_;
     int finds_ = 0;
-    bool clearProgress_ = false;
+    bool progressShown_ = false;
 };
 
-// A JSON string literal of the text.
-std::string JsonString(const std::string& text);
+// The "port", "port_hex" (only where the device's name is not UTF-8) and
+// "com" members of a JSON object, for the line.
+std::string JsonPort(const LineName& line);

@@ -53,7 +53,7 @@ class Form1::Discovery : public DiscoveryHost {
     }
 
     void AddPort(int n) override {
-        form_.PortList->addItem(QStringLiteral("COM%1").arg(n), n);
+        form_.PortList->addItem(QString::fromStdString(DisplayName({.com = n})), n);
         // Which adapter the entry is: its device and what the system knows.
         if (const std::optional<std::string> device = form_.names_.DeviceFor(n)) {
             const QString about = QString::fromStdString(catalogue_.Describe(*device));
@@ -64,7 +64,7 @@ class Form1::Discovery : public DiscoveryHost {
     }
 
     void NotListed(int n, const ErrorRecord& error) override {
-        const std::string device = form_.names_.DeviceFor(n).value_or("COM" + std::to_string(n));
+        const std::string device = form_.names_.DeviceFor(n).value_or(DisplayName({.com = n}));
         const std::string reason = device + ": " + WhyNotOpened(error);
         std::fprintf(stderr, "probelyn: not listed: %s\n", reason.c_str());
         reasons_.push_back(reason);

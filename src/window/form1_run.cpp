@@ -153,7 +153,7 @@ void Form1::CloseUnconditionally() {
 
 ScanPlan Form1::PlanFromControls() const {
     ScanPlan plan;
-    plan.line = PortList->currentData().toInt();
+    plan.line = {.com = PortList->currentData().toInt()};
     const int index = protocol->currentIndex();
     plan.protocols.clear();
     if (index >= 0 && index < static_cast<int>(std::size(kListedProtocols))) {

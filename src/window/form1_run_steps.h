@@ -17,9 +17,9 @@ class Form1::RunSteps : public ScanSteps {
     // Drawn at once, during the wait for the station's reply, where it costs
     // the scan no time.
     void Progress(const ScanStep& step) override {
-        form_.Status->setText(QStringLiteral("Trying %1 baud on COM%2 for station number %3...")
+        form_.Status->setText(QStringLiteral("Trying %1 baud on %2 for station number %3...")
                                   .arg(step.baud)
-                                  .arg(form_.plan_.line)
+                                  .arg(LineText())
                                   .arg(step.station));
         form_.SetBar(step.count, step.total);
         QCoreApplication::sendPostedEvents(&form_, QEvent::UpdateRequest);
@@ -32,9 +32,9 @@ class Form1::RunSteps : public ScanSteps {
                 return;
             case Notice::Kind::PortError:
                 form_.ShowBox(QMessageBox::Warning, QStringLiteral("Port Error"),
-                              QStringLiteral("Trying %1 baud on COM%2 caused the following error: ")
+                              QStringLiteral("Trying %1 baud on %2 caused the following error: ")
                                       .arg(notice.baud)
-                                      .arg(form_.plan_.line) +
+                                      .arg(LineText()) +
                                   QString::fromStdString(notice.error.description));
                 return;
             case Notice::Kind::NothingIdentified:
@@ -52,6 +52,9 @@ class Form1::RunSteps : public ScanSteps {
     }
 
   private:
+    // The scanned line as the window names it: COMn.
+    QString LineText() const { return QString::fromStdString(DisplayName(form_.plan_.line)); }
+
     static constexpr char kExtendedScanQuestion[] =
         "No instrument was identified! Would you like to attempt an extended address scan for "
         "ASCII instruments (Addresses 256 to 999)?\r\nThis could take a long time so you should "

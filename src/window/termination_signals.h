@@ -3,14 +3,14 @@
 #include <QObject>
 #include <memory>
 
+class EndRequests;
 class QSocketNotifier;
 
 // The system's requests to end the program (on Linux SIGTERM, SIGINT and
-// SIGHUP), delivered as Requested() on the event loop, where the window can
-// close the line and end normally. A second request ends the program at once,
-// as the signal does by default; a signal ignored when the program started
-// (nohup) stays ignored. On Windows the system asks through the window itself,
-// so nothing is caught there.
+// SIGHUP, as EndRequests takes them), delivered once as Requested() on the
+// event loop, where the window can close the line and end normally. On
+// Windows the system asks through the window itself, so nothing is caught
+// there.
 class TerminationSignals : public QObject {
     Q_OBJECT
   public:
@@ -23,6 +23,6 @@ class TerminationSignals : public QObject {
   private:
     void Take();
 
+    std::unique_ptr<EndRequests> requests_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    bool received_ = false;
 };

@@ -1,6 +1,7 @@
-#include "termination_signals.h"
-
 #include <QSocketNotifier>
+
+#include "end_requests.h"
+#include "termination_signals.h"
 
 // Windows asks a program to end through its window (WM_CLOSE, WM_ENDSESSION),
 // which Qt turns into the window's close request.

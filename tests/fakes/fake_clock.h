@@ -7,7 +7,7 @@
 class FakeClock : public Clock {
   public:
     Duration Now() override { return now_; }
-    void SleepFor(Duration d) override {
+    void SleepFor(Duration d, std::stop_token) override {
         if (d > Duration::zero()) {
             now_ += d;
         }

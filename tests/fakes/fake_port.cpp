@@ -5,8 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
-
-namespace {}  // namespace
+#include <utility>
 
 void FakePort::Note(const std::string& text) {
     if (clock_ != nullptr) {
@@ -41,10 +40,10 @@ int FakePort::Count(const std::string& member) const {
 
 int FakePort::Open(const LineSettings& settings) {
     Enter("Open");
-    line = settings.line;
+    line = settings.line.com.value_or(0);
     rate = settings.baud;
     framing = settings.framing;
-    Note("open COM" + std::to_string(line) + " " + std::to_string(rate) + " " + NameOf(framing));
+    Note("open " + DisplayName(settings.line) + " " + std::to_string(rate) + " " + NameOf(framing));
     const auto refused = open_fails_at_rate.find(rate);
     if (refused != open_fails_at_rate.end()) {
         throw PortFailure(LineError::SettingRefused, refused->second);
@@ -117,10 +116,19 @@ void FakePort::DiscardInput() {
     input.clear();
 }
 
-bool FakePort::WaitForInput(std::chrono::nanoseconds timeout) {
+bool FakePort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
     Enter("WaitForInput");
+    if (stop.stop_requested()) {
+        return false;
+    }
     const Clock::Duration limit = clock_->Now() + timeout;
-    if (!arrivals_.empty() && arrivals_.begin()->first <= limit) {
+    const bool arrives = !arrivals_.empty() && arrivals_.begin()->first <= limit;
+    if (stop_ != nullptr && stopAt_ <= limit && (!arrives || stopAt_ <= arrivals_.begin()->first)) {
+        clock_->AdvanceTo(stopAt_);
+        std::exchange(stop_, nullptr)->request_stop();
+        return false;
+    }
+    if (arrives) {
         clock_->AdvanceTo(arrivals_.begin()->first);
         DeliverDue();
         return true;

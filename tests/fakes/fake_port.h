@@ -14,7 +14,8 @@
 // can be made to fail; Open and Close return scripted values; received bytes
 // are whatever the test puts into `input`, or arrive at scripted moments of a
 // virtual clock. WaitForInput moves that clock to the next arrival or by the
-// full wait, as a real line blocks.
+// full wait, as a real line blocks, or to a stop requested at a scripted
+// moment.
 class FakePort : public PortComponent {
   public:
     int Open(const LineSettings& settings) override;
@@ -23,7 +24,7 @@ class FakePort : public PortComponent {
     std::string Read(int max) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
-    bool WaitForInput(std::chrono::nanoseconds timeout) override;
+    bool WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) override;
 
     // Makes the named member throw PortFailure(error, text) from now on.
     void Fail(const std::string& member, LineError error = LineError::Io,
@@ -34,6 +35,12 @@ class FakePort : public PortComponent {
     // Makes bytes arrive `after` from the clock's present moment.
     void Arrive(Clock::Duration after, const std::string& bytes);
     void UseClock(FakeClock* clock) { clock_ = clock; }
+    // Requests a stop through `stop` `after` from the clock's present moment,
+    // as a signal arriving during a wait.
+    void StopAt(Clock::Duration after, std::stop_source& stop) {
+        stopAt_ = clock_->Now() + after;
+        stop_ = &stop;
+    }
     // Called with each written request, e.g. to script a reply.
     std::function<void(const std::string&)> on_write;
 
@@ -47,7 +54,7 @@ class FakePort : public PortComponent {
     int close_result = 0;
     // Requests written while no line was open.
     int writes_while_closed = 0;
-    int line = 0;     // of the last Open
+    int line = 0;     // COM number of the last Open
     int rate = 0;     // of the last Open
     Framing framing;  // of the last Open
     std::string input;
@@ -68,5 +75,7 @@ class FakePort : public PortComponent {
     bool open_ = false;
     FakeClock* clock_ = nullptr;
     std::multimap<Clock::Duration, std::string> arrivals_;
+    Clock::Duration stopAt_{};
+    std::stop_source* stop_ = nullptr;
     std::map<std::string, PortFailure> failures_;
 };

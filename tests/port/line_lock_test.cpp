@@ -166,7 +166,7 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
     }
     SerialLine line(ComPortNames::FromDevices({device}));
     try {
-        line.Open({.line = 1});
+        line.Open({.line = {.com = 1}});
         ADD_FAILURE() << "opened a line another program holds";
     } catch (const PortFailure& failure) {
         EXPECT_EQ(failure.Error(), LineError::Busy);
@@ -176,12 +176,13 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
     }
     EXPECT_EQ(Read(lock), contents);
     other.End();
-    EXPECT_EQ(line.Open({.line = 1}), 1);  // a lock whose process is gone may be taken over
+    EXPECT_EQ(line.Open({.line = {.com = 1}}),
+              1);  // a lock whose process is gone may be taken over
     line.Close();
     std::filesystem::remove(lock);
     ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
     try {
-        line.Open({.line = 1});
+        line.Open({.line = {.com = 1}});
         ADD_FAILURE() << "opened a line whose lock cannot be judged";
     } catch (const PortFailure& failure) {
         EXPECT_EQ(failure.Error(), LineError::LockUnjudged);

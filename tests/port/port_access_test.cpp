@@ -8,7 +8,7 @@ TEST(PortAccessTest, OpenReturningZeroIsNotOpen) {
     FakePort port;
     port.open_result = 0;
     PortAccess access(port);
-    EXPECT_FALSE(access.OpenPort({.line = 3, .baud = 9600}));
+    EXPECT_FALSE(access.OpenPort({.line = {.com = 3}, .baud = 9600}));
     EXPECT_EQ(access.PortHandle(), 0);
     EXPECT_TRUE(access.Error().IsClear());
 }
@@ -16,9 +16,9 @@ TEST(PortAccessTest, OpenReturningZeroIsNotOpen) {
 TEST(PortAccessTest, FailedOpenKeepsTheEarlierHandle) {
     FakePort port;
     PortAccess access(port);
-    ASSERT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
+    ASSERT_TRUE(access.OpenPort({.line = {.com = 1}, .baud = 9600}));
     port.Fail("Open", LineError::Refused, "Device or resource busy");
-    EXPECT_FALSE(access.OpenPort({.line = 2, .baud = 9600}));
+    EXPECT_FALSE(access.OpenPort({.line = {.com = 2}, .baud = 9600}));
     EXPECT_EQ(access.PortHandle(), 1);
     EXPECT_EQ(access.Error().description, "Device or resource busy");
     access.ClosePort();
@@ -29,9 +29,9 @@ TEST(PortAccessTest, ErrorRecordIsClearedOnEachAttempt) {
     FakePort port;
     PortAccess access(port);
     port.Fail("Open");
-    EXPECT_FALSE(access.OpenPort({.line = 1, .baud = 9600}));
+    EXPECT_FALSE(access.OpenPort({.line = {.com = 1}, .baud = 9600}));
     port.Heal("Open");
-    EXPECT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
+    EXPECT_TRUE(access.OpenPort({.line = {.com = 1}, .baud = 9600}));
     EXPECT_TRUE(access.Error().IsClear());
 }
 
@@ -52,7 +52,7 @@ TEST(PortAccessTest, ClosePortOnlyWhileAHandleIsHeld) {
 TEST(PortAccessTest, CloseFailurePassesOnAndKeepsTheHandle) {
     FakePort port;
     PortAccess access(port);
-    ASSERT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
+    ASSERT_TRUE(access.OpenPort({.line = {.com = 1}, .baud = 9600}));
     port.Fail("Close", LineError::Io, "Input/output error");
     EXPECT_THROW(access.ClosePort(), PortFailure);
     EXPECT_EQ(access.PortHandle(), 1);

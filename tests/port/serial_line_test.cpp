@@ -41,7 +41,7 @@ class SerialLineTest : public testing::Test {
   protected:
     SerialLineTest() : line_(ComPortNames::FromDevices({pty_.SlavePath()})) {}
 
-    void OpenAt(int rate) { ASSERT_GE(line_.Open({.line = 1, .baud = rate}), 1); }
+    void OpenAt(int rate) { ASSERT_GE(line_.Open({.line = {.com = 1}, .baud = rate}), 1); }
 
     PtyLine pty_;
     SerialLine line_;
@@ -102,12 +102,12 @@ TEST_F(SerialLineTest, VanishedLineFailsInsteadOfReportingNothing) {
 TEST_F(SerialLineTest, OpenWhileHeldReleasesTheEarlierLine) {
     PtyLine second;
     SerialLine line(ComPortNames::FromDevices({pty_.SlavePath(), second.SlavePath()}));
-    ASSERT_EQ(line.Open({.line = 1, .baud = 9600}), 1);
-    ASSERT_EQ(line.Open({.line = 2, .baud = 19200}), 1);
+    ASSERT_EQ(line.Open({.line = {.com = 1}, .baud = 9600}), 1);
+    ASSERT_EQ(line.Open({.line = {.com = 2}, .baud = 19200}), 1);
     EXPECT_EQ(second.OutputRate(), 19200);
     // The first line is free again for another program.
     SerialLine other(ComPortNames::FromDevices({pty_.SlavePath()}));
-    EXPECT_EQ(other.Open({.line = 1}), 1);
+    EXPECT_EQ(other.Open({.line = {.com = 1}}), 1);
 }
 
 struct OpenFailureCase {
@@ -125,7 +125,7 @@ TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
     for (const OpenFailureCase& c : cases) {
         SerialLine line(ComPortNames::FromDevices(c.devices));
         try {
-            line.Open({.line = c.number});
+            line.Open({.line = {.com = c.number}});
             ADD_FAILURE() << c.title << ": opened";
         } catch (const PortFailure& failure) {
             EXPECT_NE(failure.Error(), LineError::None) << c.title;
@@ -149,10 +149,10 @@ TEST(SerialLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
 TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
     PtyLine pty;
     SerialLine holder(ComPortNames::FromDevices({pty.SlavePath()}));
-    ASSERT_EQ(holder.Open({.line = 1}), 1);
+    ASSERT_EQ(holder.Open({.line = {.com = 1}}), 1);
     SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
     try {
-        line.Open({.line = 1});
+        line.Open({.line = {.com = 1}});
         ADD_FAILURE() << "a held line opened twice";
     } catch (const PortFailure& failure) {
         EXPECT_EQ(failure.Error(), LineError::Refused);
@@ -175,24 +175,33 @@ TEST(SerialLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
     PtyLine pty;
     NineSixHundredLine line(ComPortNames::FromDevices({pty.SlavePath()}));
     PortAccess access(line);
-    EXPECT_FALSE(access.OpenPort({.line = 1, .baud = 460800}));
-    EXPECT_EQ(access.Error().description, "COM1 does not run at 460800 baud (the driver set 9600)");
+    // The line is named as it was given: by its COM number, its device, or both.
+    const std::string device = pty.SlavePath();
+    const std::pair<LineName, std::string> names[] = {
+        {{.com = 1}, "COM1"},
+        {{.com = std::nullopt, .device = device}, device},
+        {{.com = 3, .device = device}, "COM3 (" + device + ")"}};
+    for (const auto& [name, said] : names) {
+        EXPECT_FALSE(access.OpenPort({.line = name, .baud = 460800}));
+        EXPECT_EQ(access.Error().description,
+                  said + " does not run at 460800 baud (the driver set 9600)");
+    }
     EXPECT_THROW(line.InputCount(), PortFailure);  // not left open
-    EXPECT_TRUE(
-        access.OpenPort({.line = 1, .baud = 9800}));  // within the rounding of real dividers
-    EXPECT_TRUE(access.OpenPort({.line = 1, .baud = 9600}));
+    EXPECT_TRUE(access.OpenPort(
+        {.line = {.com = 1}, .baud = 9800}));  // within the rounding of real dividers
+    EXPECT_TRUE(access.OpenPort({.line = {.com = 1}, .baud = 9600}));
 }
 
 TEST_F(SerialLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {
     OpenAt(9600);
-    EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20)));
+    EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20), {}));
     pty_.Send("ab");
     EXPECT_TRUE(WaitForCount(line_, 2));
-    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2)));  // came since the last look
+    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2), {}));  // came since the last look
     // Bytes already waiting are not new: the wait blocks for more.
-    EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20)));
+    EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20), {}));
     pty_.Send("c");
-    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2)));
+    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2), {}));
     EXPECT_TRUE(WaitForCount(line_, 3));
     EXPECT_EQ(line_.Read(999), "abc");
 }

@@ -27,7 +27,7 @@ struct RealLineScan {
         : line(ComPortNames::FromDevices({instrument.Device()})),
           access(line),
           run(access, clock) {}
-    ScanOutcome Sweep(const ScanPlan& plan) { return run.DetectionEngine(plan, steps, {}); }
+    ScanOutcome Sweep(const ScanPlan& plan) { return run.DetectNow(plan, steps, {}); }
 
     SerialLine line;
     PortAccess access;
@@ -47,10 +47,10 @@ TEST_P(DifficultLineTest, ReportsTheTrueStationOrNothing) {
     plan.lastStation = 6;
     const ScanOutcome outcome = scan.Sweep(plan);
     if (c.report == nullptr) {
-        EXPECT_NE(outcome.kind, ScanOutcome::Kind::Found) << FoundText(outcome.find, 1);
+        EXPECT_NE(outcome.kind, ScanOutcome::Kind::Found) << FoundText(outcome.find, {.com = 1});
     } else {
         ASSERT_EQ(outcome.kind, ScanOutcome::Kind::Found);
-        EXPECT_EQ(FoundText(outcome.find, 1), c.report);
+        EXPECT_EQ(FoundText(outcome.find, {.com = 1}), c.report);
     }
 }
 
@@ -94,7 +94,7 @@ TEST(FramingSweepTest, OddParityIsFoundOnlyWithOddParity) {
     plan.lastStation = 3;
     plan.rates = {460800};
     for (const char* framing : {"8N1", "8O2", "8O1"}) {
-        plan.framing = *FramingNamed(framing);
+        plan.framings = {*FramingNamed(framing)};
         const ScanOutcome outcome = scan.Sweep(plan);
         EXPECT_EQ(outcome.kind == ScanOutcome::Kind::Found, framing == std::string("8O1"))
             << framing;

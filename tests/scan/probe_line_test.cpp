@@ -17,7 +17,7 @@ constexpr int kT = 150;
 struct Scanner {
     explicit Scanner(const std::string& device)
         : line(ComPortNames::FromDevices({device})), wait(line, clock), probes(line, wait) {}
-    void OpenAt(int rate) { ASSERT_EQ(line.Open({.line = 1, .baud = rate}), 1); }
+    void OpenAt(int rate) { ASSERT_EQ(line.Open({.line = {.com = 1}, .baud = rate}), 1); }
     bool Probe(Protocol protocol, int station) {
         bool found = false;
         switch (protocol) {

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base_time_limit.h"
 #include "fake_port.h"
 #include "fake_scan_steps.h"
 #include "probe_frames.h"
+#include "protocol.h"
 
 namespace {
 
@@ -58,9 +61,6 @@ class ScanRunTest : public testing::Test {
     ScanOutcome DetectNow(const ScanPlan& plan) {
         return run_.DetectNow(plan, steps_, stop_.get_token());
     }
-    ScanOutcome Engine(const ScanPlan& plan) {
-        return run_.DetectionEngine(plan, steps_, stop_.get_token());
-    }
 
     struct Write {
         Clock::Duration at;
@@ -81,7 +81,7 @@ TEST_F(ScanRunTest, TenRatesInOrderEachWithItsWait) {
     for (bool modbus : {false, true}) {
         writes_.clear();
         const Clock::Duration start = clock_.Now();
-        EXPECT_EQ(Engine(Plan({modbus ? Protocol::Modbus : Protocol::Ascii}, 1, 1)).kind,
+        EXPECT_EQ(DetectNow(Plan({modbus ? Protocol::Modbus : Protocol::Ascii}, 1, 1)).kind,
                   Kind::NothingFound);
         ASSERT_EQ(writes_.size(), 10U);
         for (std::size_t i = 0; i < 10; ++i) {
@@ -118,7 +118,7 @@ TEST_F(ScanRunTest, ExtendedScanWalks256To999WithTheAsciiProbeOnly) {
 
 TEST_F(ScanRunTest, FindAtTheVeryFirstProbe) {
     ScanPlan plan = Plan({Protocol::Modbus});
-    plan.line = 7;
+    plan.line = {.com = 7};
     Answer(ModbusRequest(1), ModbusReplyStart(1) + "\x01\x02");
     const ScanOutcome outcome = DetectNow(plan);
     EXPECT_EQ(outcome.kind, Kind::Found);
@@ -126,9 +126,10 @@ TEST_F(ScanRunTest, FindAtTheVeryFirstProbe) {
     ASSERT_EQ(steps_.steps.size(), 1U);
     EXPECT_EQ(steps_.steps[0], (ScanStep{460800, 1, 1, 2540}));
     ASSERT_EQ(steps_.notices.size(), 1U);
-    EXPECT_EQ(FoundText(steps_.notices[0].find, 7),
+    EXPECT_EQ(FoundText(steps_.notices[0].find, {.com = 7}),
               "ModBus device on COM7 at 460800 baudrate on station 1");
-    EXPECT_EQ(FoundText(outcome.find, 7), "ModBus device on COM7 at 460800 baudrate on station 1");
+    EXPECT_EQ(FoundText(outcome.find, {.com = 7}),
+              "ModBus device on COM7 at 460800 baudrate on station 1");
     EXPECT_EQ(port_.Count("Close"), 1);  // by CancelNow
     EXPECT_EQ(steps_.turns, 0);
     EXPECT_EQ(steps_.questions, 0);
@@ -159,7 +160,7 @@ TEST_F(ScanRunTest, EachKindIsFoundAtItsStation) {
 
 TEST_F(ScanRunTest, FailedOpenShowsThePortErrorAndTheCountCarriesOn) {
     port_.open_fails_at_rate = {{76800, "Device or resource busy"}};
-    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
     ASSERT_EQ(steps_.notices.size(), 1U);
     EXPECT_EQ(steps_.notices[0].kind, Notice::Kind::PortError);
     EXPECT_EQ(steps_.notices[0].baud, 76800);
@@ -173,7 +174,7 @@ TEST_F(ScanRunTest, FailedOpenShowsThePortErrorAndTheCountCarriesOn) {
     port_.open_fails_at_rate.clear();
     port_.open_result = 0;  // refused without a recorded failure
     steps_.notices.clear();
-    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
     ASSERT_EQ(steps_.notices.size(), 10U);
     EXPECT_EQ(steps_.notices[0].baud, 460800);
     EXPECT_TRUE(steps_.notices[0].error.description.empty());
@@ -189,13 +190,13 @@ TEST_F(ScanRunTest, LateAsciiReplyIsNotCreditedToTheNextStation) {
             port_.Arrive(milliseconds(70), "?\r");
         }
     };
-    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 8)).kind, Kind::NothingFound);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii}, 1, 8)).kind, Kind::NothingFound);
     EXPECT_TRUE(steps_.notices.empty());
     EXPECT_EQ(writes_.size(), 8U * 10U + 1U);  // and the confirming probe of station 6
 }
 
 TEST_F(ScanRunTest, NoProbeChosenStillWalksEveryRateAndStation) {
-    EXPECT_EQ(Engine(Plan({}, 1, 3)).kind, Kind::NothingFound);
+    EXPECT_EQ(DetectNow(Plan({}, 1, 3)).kind, Kind::NothingFound);
     EXPECT_EQ(port_.Count("Open"), 10);
     EXPECT_EQ(port_.Count("Close"), 10);
     EXPECT_EQ(steps_.steps.size(), 30U);
@@ -209,8 +210,8 @@ TEST_F(ScanRunTest, StationTranscript) {
     Answer(LyraBusRequest(138), std::string("\x8a\x10\x20\x30\x40\x50\x60\x70\x80\x00\x0a", 11));
     ScanPlan plan = Plan({Protocol::LyraBus, Protocol::Modbus, Protocol::Ascii}, 138, 138);
     plan.rates = {460800};
-    plan.framing = {.parity = Parity::Odd, .stopBits = 1};
-    EXPECT_EQ(Engine(plan).kind, Kind::Found);
+    plan.framings = {{.parity = Parity::Odd, .stopBits = 1}};
+    EXPECT_EQ(DetectNow(plan).kind, Kind::Found);
     EXPECT_EQ(port_.transcript,
               "open COM1 460800 8O1\n"
               ">> 21 31 33 38 3A 58 58 59 3F 0D\n"  // !138:XXY? CR
@@ -227,12 +228,14 @@ TEST_F(ScanRunTest, StationTranscript) {
 
 // Several instruments on one bus, behind a converter that needs more time:
 // every one reported, the first one the outcome, each silent station waited
-// out with the extra time.
+// out with the extra time, and the tail of each reply (2 ms after its start)
+// let in and discarded before the next station is asked.
 TEST_F(ScanRunTest, EveryFindReportedWhenTheRunGoesOn) {
     port_.on_write = [this](const std::string& request) {
         for (const int station : {3, 5}) {
             if (request == ModbusRequest(station)) {
-                port_.Arrive(milliseconds(3), ModbusReplyStart(station) + "\x11\x22");
+                port_.Arrive(milliseconds(3), ModbusReplyStart(station));
+                port_.Arrive(milliseconds(5), "\x11\x22");
             }
         }
     };
@@ -241,8 +244,9 @@ TEST_F(ScanRunTest, EveryFindReportedWhenTheRunGoesOn) {
     plan.stopAtFind = false;
     plan.extraWaitMs = 30;
     const Clock::Duration start = clock_.Now();
-    const ScanOutcome outcome = Engine(plan);
-    EXPECT_EQ(clock_.Now() - start, 4 * milliseconds(70 + 30) + 2 * milliseconds(3));
+    const ScanOutcome outcome = DetectNow(plan);
+    const Clock::Duration quiet = Probes::kQuietBeforeConfirm;
+    EXPECT_EQ(clock_.Now() - start, 4 * milliseconds(70 + 30) + 2 * (milliseconds(5) + quiet));
     EXPECT_EQ(outcome.kind, Kind::Found);
     EXPECT_EQ(outcome.find.station, 3);
     const std::vector<Notice> found = steps_.Noticed(Notice::Kind::Found);
@@ -250,11 +254,37 @@ TEST_F(ScanRunTest, EveryFindReportedWhenTheRunGoesOn) {
     EXPECT_EQ(found[1].find.station, 5);
     EXPECT_EQ(steps_.turns, 6);
     EXPECT_EQ(port_.Count("Close"), 1);
+    EXPECT_EQ(port_.transcript.find("<< 11 22"), std::string::npos) << port_.transcript;
+}
+
+// A stop (Ctrl-C) during a long reply window ends the wait at once: the
+// station in flight gives no verdict, even when its reply comes after the
+// stop, nothing more is sent, and the line is closed.
+TEST_F(ScanRunTest, StopEndsTheWaitInProgress) {
+    for (const Protocol protocol : {Protocol::Ascii, Protocol::Modbus, Protocol::LyraBus}) {
+        port_.transcript.clear();
+        stop_ = std::stop_source();
+        port_.on_write = [this](const std::string&) {
+            port_.StopAt(milliseconds(5), stop_);
+            port_.Arrive(milliseconds(6), ModbusReplyStart(1) + "\x11\x22");
+        };
+        ScanPlan plan = Plan({protocol}, 1, 3);
+        plan.extraWaitMs = 10000;
+        const Clock::Duration start = clock_.Now();
+        EXPECT_EQ(DetectNow(plan).kind, Kind::Stopped);
+        EXPECT_EQ(clock_.Now() - start, milliseconds(5)) << NameOf(protocol);
+        EXPECT_EQ(std::count(port_.transcript.begin(), port_.transcript.end(), '>'), 2)
+            << port_.transcript;  // one request
+        EXPECT_TRUE(port_.transcript.ends_with("close\n")) << port_.transcript;
+        EXPECT_TRUE(steps_.Noticed(Notice::Kind::Found).empty());
+        clock_.Advance(milliseconds(10));  // the late reply comes, and goes
+        port_.DiscardInput();
+    }
 }
 
 TEST_F(ScanRunTest, StopPendingOnEntryTouchesNothing) {
     stop_.request_stop();
-    EXPECT_EQ(Engine(Plan({Protocol::Ascii})).kind, Kind::Stopped);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii})).kind, Kind::Stopped);
     EXPECT_TRUE(steps_.steps.empty());
     EXPECT_TRUE(port_.calls.empty());
 }
@@ -285,13 +315,13 @@ TEST_F(ScanRunTest, StopDuringTheExtendedScanReportsNoFailure) {
 TEST_F(ScanRunTest, FailuresInsideTheEngineArePassedOver) {
     port_.Fail("DiscardInput");
     port_.Fail("Write");
-    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
     EXPECT_EQ(steps_.steps.size(), 20U);
     EXPECT_EQ(port_.Count("Write"), 20);
 
     port_.Heal("Write");
     port_.Fail("Close", LineError::Io, "Input/output error");
-    EXPECT_EQ(Engine(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
+    EXPECT_EQ(DetectNow(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
     EXPECT_EQ(port_.Count("Close"), 20);  // every rate still closes (and fails)
     EXPECT_EQ(steps_.steps.size(), 40U);
 }

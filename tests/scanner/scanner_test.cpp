@@ -2,8 +2,10 @@
 // behind pty links, its output and exit status read as a script reads them.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -37,6 +39,26 @@ QString Hex(const std::string& bytes) {
     return QString::fromStdString(HexText(bytes));
 }
 
+QString WithoutTimes(QString json) {
+    return json.replace(QRegularExpression("\"elapsed_s\":[0-9.]+"), "\"elapsed_s\":T");
+}
+
+// Lock files in the system's lock folders that name the device.
+QStringList LocksFor(const QString& device) {
+    QString mangled = device;
+    mangled.replace('/', '_');
+    const QString pts = QFileInfo(device).canonicalFilePath().replace('/', '_');
+    QStringList found;
+    for (const QString& folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock")}) {
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::System)) {
+            if (name.endsWith(mangled) || (!pts.isEmpty() && name.endsWith(pts))) {
+                found << folder + "/" + name;
+            }
+        }
+    }
+    return found;
+}
+
 class ScannerTest : public testing::Test {
   protected:
     // An instrument behind a link of a name no real device has (locks go by
@@ -46,6 +68,19 @@ class ScannerTest : public testing::Test {
         const QString link = dir_.filePath(name + QString::number(instruments_.size()));
         instruments_.back()->LinkAt(link.toStdString());
         return link;
+    }
+    // Starts a scan and returns once the instrument has had its first request.
+    void StartOn(QProcess& scan, const QStringList& args, const Instrument& instrument) {
+        scan.start(QStringLiteral(PROBELYN_SCAN), args);
+        for (int i = 0; i < 500 && instrument.Requests() == 0; ++i) {
+            QThread::msleep(10);
+        }
+        ASSERT_GT(instrument.Requests(), 0);
+    }
+    static void Signal(QProcess& scan, int signal) {
+        const auto pid = static_cast<pid_t>(scan.processId());
+        ASSERT_GT(pid, 0) << "the scan has ended";
+        ::kill(pid, signal);
     }
 
     QTemporaryDir dir_;
@@ -60,27 +95,138 @@ TEST_F(ScannerTest, ExitStatusSaysWhatHappened) {
         .protocol = Protocol::Modbus, .baud = 460800, .station = 1, .delay_ms = 75};
     const QString late = Line(converter);
     const QString lateToo = Line(converter);
+    const QString gone = dir_.filePath("gone");
     const QStringList quick = {"--protocol", "modbus", "--rate", "460800", "--station"};
     const struct {
         QStringList args;
         int status;
-        const char* said;  // on stderr
+        QString said;  // on stderr, whole lines; "" when nothing may be said
     } rows[] = {
-        {{"--bogus"}, 2, "unknown option '--bogus'"},
-        {{"--station", "1-300", "--protocol", "modbus"}, 2, "need --protocol ascii alone"},
-        {{"--station", "5-3"}, 2, "--station is A-B with 1 <= A <= B <= 999"},
-        {QStringList{"--port", dir_.filePath("gone")} + quick + QStringList{"1-2"}, 2,
-         "cannot open at 460800 baud, 8N1"},
-        {QStringList{"--port", silent} + quick + QStringList{"1-3"}, 1, ""},
-        {QStringList{"--port", silent} + quick + QStringList{"8-9"}, 0, ""},
-        {QStringList{"--port", late} + quick + QStringList{"1-1"}, 1, ""},
-        {QStringList{"--port", lateToo, "--extra-wait-ms", "40"} + quick + QStringList{"1-1"}, 0,
-         ""},
+        {{"--bogus"}, 2, "probelyn-scan: unknown option '--bogus' (see --help)\n"},
+        {QStringList{"--port", gone} + quick + QStringList{"1-2"}, 2,
+         "probelyn-scan: " + gone +
+             ": cannot open at 460800 baud, 8N1: No such file or directory\n"},
+        {QStringList{"--port", silent} + quick + QStringList{"1-3"}, 1,
+         "probelyn-scan: no instrument answered: modbus at 460800 baud, stations 1-3, 8N1, on " +
+             silent + ", in "},
+        {QStringList{"--port", silent, "--quiet"} + quick + QStringList{"1-3"}, 1, ""},
+        // One line that cannot be opened beside one that is silent: nothing found.
+        {QStringList{"--port", gone, "--port", silent, "--quiet"} + quick + QStringList{"1-1"}, 1,
+         "probelyn-scan: " + gone +
+             ": cannot open at 460800 baud, 8N1: No such file or directory\n"},
+        {QStringList{"--port", silent, "--port", QFileInfo(silent).canonicalFilePath()} + quick +
+             QStringList{"8-9"},
+         0,
+         "probelyn-scan: " + QFileInfo(silent).canonicalFilePath() + " is the device " + silent +
+             " names; it is scanned once\n"},
+        {QStringList{"--port", late} + quick + QStringList{"1-1", "--quiet"}, 1, ""},
+        {QStringList{"--port", lateToo, "--extra-wait-ms=40"} + quick + QStringList{"1-1"}, 0, ""},
     };
     for (const auto& row : rows) {
         const Ran ran = Scan(row.args);
         EXPECT_EQ(ran.status, row.status) << row.args.join(' ').toStdString();
-        EXPECT_TRUE(ran.err.contains(row.said)) << ran.err.toStdString();
+        if (row.said.isEmpty()) {
+            EXPECT_EQ(ran.err, "") << row.args.join(' ').toStdString();
+        } else {
+            EXPECT_TRUE(ran.err.startsWith(row.said)) << ran.err.toStdString();
+        }
+    }
+}
+
+// Every end signal stops the scan at once, also in the middle of a long reply
+// window, closes the line and removes its lock, says so and ends with 128 + n.
+TEST_F(ScannerTest, EveryEndSignalClosesTheLines) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const QString line = Line({.protocol = Protocol::Ascii, .baud = 9600, .station = 999});
+        QProcess scan;
+        StartOn(scan, {"--port", line, "--protocol", "ascii", "--json", "--extra-wait-ms", "10000"},
+                *instruments_.back());
+        EXPECT_FALSE(LocksFor(line).isEmpty());
+        QElapsedTimer ending;
+        ending.start();
+        Signal(scan, signal);
+        ASSERT_TRUE(scan.waitForFinished(10000));
+        EXPECT_LT(ending.elapsed(), 3000) << "the reply window was not cut short";
+        EXPECT_EQ(scan.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(scan.exitCode(), 128 + signal);
+        EXPECT_EQ(WithoutTimes(scan.readAllStandardOutput()),
+                  "{\"event\":\"aborted\",\"elapsed_s\":T}\n"
+                  "{\"event\":\"done\",\"finds\":0,\"elapsed_s\":T}\n");
+        EXPECT_TRUE(LocksFor(line).isEmpty()) << LocksFor(line).join(' ').toStdString();
+        EXPECT_EQ(instruments_.back()->Requests(), 1);  // nothing sent after the signal
+    }
+}
+
+// A second request to end, while the first is being handled, ends at once.
+TEST_F(ScannerTest, SecondSignalEndsAtOnce) {
+    const QString line = Line({.protocol = Protocol::Ascii, .baud = 9600, .station = 999});
+    QProcess scan;
+    StartOn(scan, {"--port", line, "--protocol", "ascii"}, *instruments_.back());
+    Signal(scan, SIGTERM);
+    Signal(scan, SIGINT);
+    ASSERT_TRUE(scan.waitForFinished(10000));
+    EXPECT_EQ(scan.exitStatus(), QProcess::CrashExit);
+    for (const QString& lock : LocksFor(line)) {
+        QFile::remove(lock);  // left by the program the second signal killed
+    }
+}
+
+// `probelyn-scan --all --json | head -1`: once the reader is gone the scan
+// stops at once, closes its lines and ends with 141, saying nothing.
+TEST_F(ScannerTest, ReaderGoneEndsTheScanQuietly) {
+    const QString line = Line({.protocol = Protocol::LyraBus, .baud = 460800, .station = 1});
+    int results[2];
+    ASSERT_EQ(::pipe(results), 0);
+    QProcess scan;
+    scan.setChildProcessModifier([&results] {
+        ::dup2(results[1], STDOUT_FILENO);
+        ::close(results[0]);
+    });
+    scan.start(QStringLiteral(PROBELYN_SCAN), {"--port", line, "--protocol", "lyrabus", "--all",
+                                               "--json", "--extra-wait-ms", "10000"});
+    ::close(results[1]);
+    char first[16] = {};
+    EXPECT_EQ(::read(results[0], first, 15), 15);
+    EXPECT_STREQ(first, "{\"event\":\"found");
+    ::close(results[0]);  // as head does once it has its line
+    ASSERT_TRUE(scan.waitForFinished(10000));
+    EXPECT_EQ(scan.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(scan.exitCode(), 141);
+    EXPECT_EQ(scan.readAllStandardError(), "");
+    EXPECT_TRUE(LocksFor(line).isEmpty()) << LocksFor(line).join(' ').toStdString();
+}
+
+// A result that cannot be written is never a success.
+TEST_F(ScannerTest, ResultsThatCannotBeWrittenAreTrouble) {
+    const QString line = Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 1});
+    const QStringList scan = {"--port", line,     "--protocol", "modbus",
+                              "--rate", "460800", "--station",  "1-2"};
+    const struct {
+        const char* name;
+        QStringList args;
+        std::function<void(QProcess&)> setUp;
+        QString said;
+    } rows[] = {
+        {"full disk", scan, [](QProcess& p) { p.setStandardOutputFile("/dev/full"); },
+         "probelyn-scan: cannot write the results: No space left on device\n"},
+        {"stdout closed", scan,
+         [](QProcess& p) { p.setChildProcessModifier([] { ::close(STDOUT_FILENO); }); },
+         "probelyn-scan: standard output is closed; there is nowhere to write the results\n"},
+        {"trace on a full disk", scan + QStringList{"--trace", "/dev/full"}, [](QProcess&) {},
+         "probelyn-scan: cannot write the trace /dev/full: No space left on device\n"},
+        {"help on a full disk",
+         {"--help"},
+         [](QProcess& p) { p.setStandardOutputFile("/dev/full"); },
+         "probelyn-scan: cannot write the results: No space left on device\n"},
+    };
+    for (const auto& row : rows) {
+        QProcess process;
+        row.setUp(process);
+        process.start(QStringLiteral(PROBELYN_SCAN), row.args);
+        ASSERT_TRUE(process.waitForFinished(20000)) << row.name;
+        EXPECT_EQ(process.exitCode(), 2) << row.name;
+        EXPECT_EQ(process.readAllStandardError(), row.said) << row.name;
+        EXPECT_TRUE(LocksFor(line).isEmpty()) << row.name;
     }
 }
 
@@ -95,9 +241,7 @@ TEST_F(ScannerTest, TwoLinesAtOnceInJsonWithATrace) {
     const Ran ran = Scan({"--port", quiet, "--port", answering, "--protocol", "lyrabus", "--rate",
                           "460800", "--station", "1-3", "--json", "--trace", trace});
     EXPECT_EQ(ran.status, 0);
-    QString out = ran.out;
-    out.replace(QRegularExpression("\"elapsed_s\":[0-9.]+"), "\"elapsed_s\":T");
-    EXPECT_EQ(out.toStdString(),
+    EXPECT_EQ(WithoutTimes(ran.out).toStdString(),
               "{\"event\":\"found\",\"port\":\"" + Escaped(answering) +
                   "\",\"com\":null,\"protocol\":\"lyrabus\",\"baud\":460800,\"station\":2,"
                   "\"framing\":\"8N1\",\"elapsed_s\":T}\n"
@@ -106,11 +250,12 @@ TEST_F(ScannerTest, TwoLinesAtOnceInJsonWithATrace) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString traced = file.readAll();
     const QString where = QString::fromStdString("\"port\":\"" + Escaped(answering)) +
-                          "\",\"baud\":460800,\"framing\":\"8N1\",";
+                          "\",\"com\":null,\"baud\":460800,\"framing\":\"8N1\",";
     EXPECT_TRUE(traced.contains(where + "\"direction\":\"tx\",\"hex\":\"" + Hex(LyraBusRequest(2)) +
                                 "\"}"));
     EXPECT_TRUE(traced.contains(where + "\"direction\":\"rx\",\"hex\":\"" +
                                 Hex(ReplyFor(Protocol::LyraBus, 2)) + "\"}"));
+    EXPECT_FALSE(traced.contains("\"hex\":\"\""));  // a silent wait records nothing
     // The quiet line stopped at the find: it never got to its third station.
     EXPECT_FALSE(traced.contains(Hex(LyraBusRequest(3))));
 }
@@ -131,25 +276,9 @@ TEST_F(ScannerTest, OddParityIsFoundInItsOwnSweep) {
     const QString odd = Line(
         {.protocol = Protocol::Modbus, .baud = 460800, .station = 1, .framing = {Parity::Odd}});
     const Ran ran = Scan({"--port", odd, "--protocol", "modbus", "--rate", "460800", "--station",
-                          "1-2", "--framing", "8N1,8O1"});
+                          "1-2", "--framing", "8n1,8o1"});
     EXPECT_EQ(ran.out.toStdString(),
               "ModBus device on " + odd.toStdString() + " at 460800 baudrate on station 1, 8O1\n");
-}
-
-TEST_F(ScannerTest, InterruptStopsClosesTheLineAndSaysSo) {
-    const QString line = Line({.protocol = Protocol::Ascii, .baud = 9600, .station = 999});
-    QProcess scan;
-    scan.start(QStringLiteral(PROBELYN_SCAN), {"--port", line, "--protocol", "ascii", "--json"});
-    QString lock = line;
-    lock = "/run/lock/LCK.." + lock.replace('/', '_');
-    for (int i = 0; i < 200 && !QFile::exists(lock); ++i) {
-        QThread::msleep(20);
-    }
-    ::kill(static_cast<pid_t>(scan.processId()), SIGINT);
-    ASSERT_TRUE(scan.waitForFinished(10000));
-    EXPECT_EQ(scan.exitCode(), 130);
-    EXPECT_TRUE(scan.readAllStandardOutput().startsWith("{\"event\":\"aborted\"}\n"));
-    EXPECT_FALSE(QFile::exists(lock));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <QTimer>
 
+#include "desktop_session.h"
 #include "fake_port.h"
 #include "form1.h"
 #include "message_box_answerer.h"
@@ -50,30 +51,55 @@ TEST(WindowDiscoveryTest, NoLineAtAllGivesTheCriticalBox) {
     EXPECT_EQ(form.findChild<QLabel*>("Status")->text(), "Detecting serial port COM100");
 }
 
-// A user outside the dialout group, a line another program holds: the reasons
-// go to standard error and into the critical box's details.
+// A user outside the dialout group, a line another program holds, a line the
+// system refused (another program may have it open) and one that refused its
+// rate: the reasons go to standard error and into the critical box's details.
 TEST(WindowDiscoveryTest, ReasonsWhyNoLineOpenedAreTold) {
     auto port = std::make_unique<FakePort>();
     port->open_fails_on_line = {
         {1, PortFailure(LineError::NoAccess, NoAccessText("root", "dialout", 0660))},
-        {2, PortFailure(LineError::Busy, "The line is busy: process 7 (minicom) holds its lock")}};
+        {2, PortFailure(LineError::Busy, "The line is busy: process 7 (minicom) holds its lock")},
+        {3, PortFailure(LineError::Refused, "Device or resource busy")},
+        {4, PortFailure(LineError::SettingRefused, "Invalid argument")}};
     port->open_result = 0;
-    Form1 form(std::move(port), ComPortNames::FromDevices({"/dev/ttyUSB0", "/dev/ttyACM0"}));
+    Form1 form(std::move(port), ComPortNames::FromDevices(
+                                    {"/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyS4", "/dev/ttyS5"}));
     MessageBoxAnswerer answerer;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(form.Load());
     const std::string errors = testing::internal::GetCapturedStderr();
-    const std::string access =
+    const std::string reasons =
         "/dev/ttyUSB0: Permission denied (owner root, group dialout, mode 0660; join the dialout "
-        "group: sudo usermod -aG dialout $USER, then log out and log in again)";
-    const std::string busy = "/dev/ttyACM0: The line is busy: process 7 (minicom) holds its lock";
-    EXPECT_NE(
-        errors.find("probelyn: not listed: " + access + "\nprobelyn: not listed: " + busy + "\n"),
-        std::string::npos)
-        << errors;
+        "group: sudo usermod -aG dialout $USER, then log out and log in again)\n"
+        "/dev/ttyACM0: The line is busy: process 7 (minicom) holds its lock\n"
+        "/dev/ttyS4: Device or resource busy (another program may be using the line)\n"
+        "/dev/ttyS5: Invalid argument\n";
+    std::string said;
+    for (std::size_t at = 0;
+         (at = errors.find("probelyn: not listed: ", at)) != std::string::npos;) {
+        at += std::string("probelyn: not listed: ").size();
+        said += errors.substr(at, errors.find('\n', at) + 1 - at);
+    }
+    EXPECT_EQ(said, reasons);
     ASSERT_EQ(answerer.Boxes().size(), 1U);
     EXPECT_EQ(answerer.Boxes()[0].text, "No serial ports detected!");
-    EXPECT_EQ(answerer.Boxes()[0].details.toStdString(), access + "\n" + busy + "\n");
+    EXPECT_EQ(answerer.Boxes()[0].details.toStdString(), reasons);
+}
+
+// Wayland alone is a desktop session; neither it nor DISPLAY is none.
+TEST(WindowDiscoveryTest, DesktopSessionIsX11OrWayland) {
+    const struct {
+        const char* display;
+        const char* wayland;
+        bool refused;
+    } rows[] = {{"", "wayland-0", false}, {":0", "", false}, {"", "", true}};
+    for (const auto& row : rows) {
+        qputenv("DISPLAY", row.display);
+        qputenv("WAYLAND_DISPLAY", row.wayland);
+        qunsetenv("QT_QPA_PLATFORM");
+        EXPECT_EQ(MissingDesktopSession().has_value(), row.refused) << row.display << row.wayland;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
 TEST(WindowDiscoveryTest, PortListHasTheFocusAfterDiscovery) {

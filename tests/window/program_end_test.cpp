@@ -79,7 +79,13 @@ class ProgramRun {
         program.start(QStringLiteral(PROGRAM_HARNESS), QStringList{device} + args);
         ASSERT_TRUE(program.waitForStarted());
     }
-    void Signal(int signal) { ::kill(static_cast<pid_t>(program.processId()), signal); }
+    // Signals the program, never anything else: once it has ended its process
+    // id is 0, which would signal this test's whole process group.
+    void Signal(int signal) {
+        const auto pid = static_cast<pid_t>(program.processId());
+        ASSERT_GT(pid, 0) << "the program has ended";
+        ::kill(pid, signal);
+    }
     const QString& Device() const { return device_; }
 
     QProcess program;
@@ -126,16 +132,21 @@ TEST(ProgramEndSecondSignalTest, EndsAtOnceWhileTheCloseStalls) {
     EXPECT_EQ(run.program.exitStatus(), QProcess::CrashExit);
 }
 
-// Started with SIGHUP ignored (nohup), the program keeps it ignored.
+// Started with SIGHUP ignored (nohup), the program keeps it ignored, also
+// after a first request to end has given the other signals their default
+// actions back.
 TEST(ProgramEndSecondSignalTest, SignalIgnoredAtStartStaysIgnored) {
     ProgramRun run(9600);
     run.program.setChildProcessModifier([] { std::signal(SIGHUP, SIG_IGN); });
-    run.Start(run.Device(), {});
+    run.Start(run.Device(), {"--stall-close", "2000", "--go", "1"});
     ASSERT_TRUE(AwaitLine(run.program, "ready"));
     run.Signal(SIGHUP);
     EXPECT_FALSE(run.program.waitForFinished(500));
-    run.Signal(SIGTERM);
+    run.Signal(SIGTERM);  // the close now stalls for two seconds
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    run.Signal(SIGHUP);
     ASSERT_TRUE(run.program.waitForFinished(10000));
+    EXPECT_EQ(run.program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.program.exitCode(), 0);
 }
 

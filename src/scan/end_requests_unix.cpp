@@ -1,0 +1,81 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <iterator>
+
+#include "end_requests.h"
+
+namespace {
+
+constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr std::size_t kSignalCount = std::size(kEndSignals);
+
+// The handler writes one byte into this pipe; the program watches its read end.
+int wakePipe[2] = {-1, -1};
+// Which end signals are caught here; one ignored at start is not.
+volatile sig_atomic_t caught[kSignalCount] = {};
+volatile sig_atomic_t received = 0;
+
+void RestoreDefaults() {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+        if (caught[i] != 0) {
+            caught[i] = 0;
+            std::signal(kEndSignals[i], SIG_DFL);
+        }
+    }
+}
+
+void OnEndSignal(int signal) {
+    const int saved = errno;
+    RestoreDefaults();
+    if (received == 0) {
+        received = signal;
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);
+    }
+    errno = saved;
+}
+
+bool IgnoredAtStart(int signal) {
+    struct sigaction current {};
+    return ::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+}  // namespace
+
+EndRequests::EndRequests() {
+    received = 0;
+    if (wakePipe[0] == -1 && ::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) == -1) {
+        return;  // the default actions stay: the program still ends
+    }
+    char stale[16];
+    while (::read(wakePipe[0], stale, sizeof stale) > 0) {
+    }
+    struct sigaction action {};
+    action.sa_handler = &OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kEndSignals) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
+        if (!IgnoredAtStart(kEndSignals[i])) {
+            caught[i] = 1;
+            ::sigaction(kEndSignals[i], &action, nullptr);
+        }
+    }
+}
+
+EndRequests::~EndRequests() {
+    RestoreDefaults();
+}
+
+int EndRequests::Descriptor() const {
+    return wakePipe[0];
+}
+
+int EndRequests::Received() const {
+    return received;
+}

@@ -1,0 +1,137 @@
+#include "line_selection.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "port_discovery.h"
+#include "serial_line.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The device a name leads to, links followed; the name itself when it leads
+// nowhere.
+std::string Resolved(const std::string& path) {
+    std::error_code error;
+    const fs::path target = fs::canonical(path, error);
+    return error ? path : target.string();
+}
+
+// n of "COMn" (either case), or nothing for any other name.
+std::optional<int> ComNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6) {
+        return std::nullopt;
+    }
+    std::string prefix = name.substr(0, 3);
+    std::transform(prefix.begin(), prefix.end(), prefix.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::string digits = name.substr(3);
+    if (prefix != "COM" || !std::all_of(digits.begin(), digits.end(),
+                                        [](unsigned char c) { return std::isdigit(c); })) {
+        return std::nullopt;
+    }
+    return std::stoi(digits);
+}
+
+// The COM number the numbering gives the device, if any.
+std::optional<int> ComOf(const ComPortNames& numbering, const std::string& device) {
+    const std::string target = Resolved(device);
+    for (const LineName& line : numbering.Lines()) {
+        if (line.com && (line.device == device || Resolved(line.device) == target)) {
+            return line.com;
+        }
+    }
+    return std::nullopt;
+}
+
+// The names of the devices the system's console writes to ("tty0 ttyS0").
+std::vector<std::string> ConsoleNames(const std::string& consoleList) {
+    std::ifstream list(consoleList);
+    return {std::istream_iterator<std::string>(list), std::istream_iterator<std::string>()};
+}
+
+// Whether the device, by its own name or that of the device it leads to, is
+// one the console writes to.
+bool IsConsole(const std::string& device, const std::vector<std::string>& consoles) {
+    const auto named = [&](const std::string& path) {
+        const std::string name = fs::path(path).filename().string();
+        return std::find(consoles.begin(), consoles.end(), name) != consoles.end();
+    };
+    return named(device) || named(Resolved(device));
+}
+
+// Why the line does not open; empty when it opens, or when its device is not
+// there at all.
+std::string OpenRefusal(const LineName& line, bool* gone) {
+    SerialLine serial(ComPortNames::FromDevices({}));
+    PortAccess access(serial);
+    if (access.OpenPort({.line = line, .baud = 9600})) {
+        SkipOnFailure(access.Error(), [&] { access.ClosePort(); });
+        return {};
+    }
+    *gone = !MetADevice(access.Error());
+    return access.Error().description;
+}
+
+}  // namespace
+
+GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames& numbering) {
+    GivenLines given;
+    std::vector<std::string> devices;  // resolved, of the lines taken
+    for (const std::string& port : ports) {
+        LineName line{.com = std::nullopt, .device = port};
+        if (const std::optional<int> n = ComNumber(port)) {
+            const std::optional<std::string> device =
+                *n <= kHighestComPort ? numbering.DeviceFor(*n) : std::nullopt;
+            if (!device) {
+                return {{}, {}, port + " has no serial device"};
+            }
+            line = {n, *device};
+        } else {
+            line.com = ComOf(numbering, port);
+        }
+        const std::string device = Resolved(line.device);
+        const auto same = std::find(devices.begin(), devices.end(), device);
+        if (same != devices.end()) {
+            const LineName& first = given.lines[static_cast<std::size_t>(same - devices.begin())];
+            given.merged.push_back(port + " is the device " + DisplayName(first) +
+                                   " names; it is scanned once");
+            continue;
+        }
+        devices.push_back(device);
+        given.lines.push_back(line);
+    }
+    return given;
+}
+
+Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout,
+                  std::stop_token stop) {
+    const std::vector<std::string> consoles = ConsoleNames(layout.consoleList);
+    Census census;
+    for (const LineName& line : numbering.Lines()) {
+        if (stop.stop_requested()) {
+            break;
+        }
+        if (IsConsole(line.device, consoles)) {
+            census.unusable.emplace_back(
+                line, "the system's console; --port " + line.device + " scans it anyway");
+            continue;
+        }
+        bool gone = false;
+        const std::string refusal = OpenRefusal(line, &gone);
+        if (gone) {
+            continue;
+        }
+        if (refusal.empty()) {
+            census.usable.push_back(line);
+        } else {
+            census.unusable.emplace_back(line, refusal);
+        }
+    }
+    return census;
+}

@@ -1,0 +1,221 @@
+#include "scanner.h"
+
+#include <QThread>
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+
+#include "device_catalogue.h"
+#include "end_watch.h"
+#include "framing.h"
+
+namespace {
+
+constexpr int kTrouble = 2;
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+
+std::string Listed(const std::vector<std::string>& items, const std::string& separator) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : separator) + item;
+    }
+    return text;
+}
+
+}  // namespace
+
+Scanner::Scanner(const ScanOptions& options, MachineLayout layout, Output& out, Ending& ending,
+                 std::stop_source& stop, std::FILE* err)
+    : options_(options),
+      layout_(std::move(layout)),
+      ending_(ending),
+      stop_(stop),
+      err_(err),
+      report_(options.json, out, err) {}
+
+int Scanner::Run() {
+    if (options_.names) {
+        return ListNames();
+    }
+    return options_.listPorts ? ListPorts() : Scan();
+}
+
+void Scanner::Say(const std::string& text) {
+    std::fprintf(err_, "probelyn-scan: %s\n", text.c_str());
+    std::fflush(err_);
+}
+
+int Scanner::ListNames() {
+    const std::vector<LineName> lines = ComPortNames::System(layout_.deviceFolder).Lines();
+    for (const LineName& line : lines) {
+        report_.Listed(line, "");
+    }
+    if (lines.empty()) {
+        Say("no serial line found");
+        return ending_.Status(kTrouble);
+    }
+    return ending_.Status(0);
+}
+
+int Scanner::ListPorts() {
+    const Census census =
+        TakeCensus(ComPortNames::System(layout_.deviceFolder), layout_, stop_.get_token());
+    const DeviceCatalogue catalogue;
+    for (const LineName& line : census.usable) {
+        std::string about = catalogue.Describe(line.device);
+        std::replace(about.begin(), about.end(), '\n', ' ');
+        report_.Listed(line, about);
+    }
+    for (const auto& [line, reason] : census.unusable) {
+        report_.Unusable(line, reason);
+    }
+    if (census.usable.empty() && ending_.Why() == Ending::Cause::None) {
+        Say("no serial line found");
+        return ending_.Status(kTrouble);
+    }
+    return ending_.Status(0);
+}
+
+std::vector<LineName> Scanner::LinesToScan() {
+    const ComPortNames numbering = ComPortNames::System(layout_.deviceFolder);
+    if (!options_.ports.empty()) {
+        const GivenLines given = LinesGiven(options_.ports, numbering);
+        for (const std::string& merged : given.merged) {
+            Say(merged);
+        }
+        if (!given.error.empty()) {
+            Say(given.error);
+        }
+        return given.lines;
+    }
+    const Census census = TakeCensus(numbering, layout_, stop_.get_token());
+    for (const auto& [line, reason] : census.unusable) {
+        report_.Unusable(line, reason);
+    }
+    if (census.usable.empty() && ending_.Why() == Ending::Cause::None) {
+        Say("no serial line found to scan");
+    }
+    return census.usable;
+}
+
+int Scanner::Scan() {
+    const std::vector<LineName> lines = LinesToScan();
+    if (lines.empty() || ending_.Why() != Ending::Cause::None) {
+        return Finish(kTrouble);
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> traceFile(nullptr, &std::fclose);
+    if (!options_.trace.empty()) {
+        traceFile.reset(std::fopen(options_.trace.c_str(), "w"));
+        if (!traceFile) {
+            ending_.WriteFailed("the trace " + options_.trace, errno);
+            return Finish(kTrouble);
+        }
+    }
+    Output traceOut(traceFile.get(), "the trace " + options_.trace, ending_);
+    TraceFile trace(traceOut);
+    std::vector<std::unique_ptr<LineProgress>> progress;
+    std::vector<std::unique_ptr<LineScan>> scans;
+    for (const LineName& line : lines) {
+        progress.push_back(std::make_unique<LineProgress>());
+        scans.push_back(std::make_unique<LineScan>(
+            line, options_.plan, report_, traceFile ? &trace : nullptr, stop_, *progress.back()));
+    }
+    RunAll(scans, progress);
+    const bool anyOpened =
+        std::any_of(scans.begin(), scans.end(), [](const auto& s) { return s->Opened(); });
+    const int normal = report_.Finds() > 0 ? 0 : anyOpened ? 1 : kTrouble;
+    if (normal == 1 && !options_.quiet && ending_.Why() == Ending::Cause::None) {
+        report_.NothingFound(WhatWasTried(lines));
+    }
+    return Finish(normal);
+}
+
+int Scanner::Finish(int normal) {
+    switch (ending_.Why()) {
+        case Ending::Cause::Signal:
+            report_.Aborted();
+            report_.Done();
+            break;
+        case Ending::Cause::None:
+            report_.Done();
+            break;
+        case Ending::Cause::ReaderGone:
+        case Ending::Cause::WriteFailed:
+            break;  // nothing more for a reader that is gone or a stream that failed
+    }
+    return ending_.Status(normal);
+}
+
+void Scanner::RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
+                     const std::vector<std::unique_ptr<LineProgress>>& progress) {
+    const bool showProgress = !options_.quiet && ErrorIsTerminal();
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::size_t running = scans.size();
+    // Qt's serial line wants a thread of Qt's making.
+    std::vector<std::unique_ptr<QThread>> workers;
+    for (const auto& scan : scans) {
+        workers.emplace_back(QThread::create([&, line = scan.get()] {
+            line->Run();
+            const std::lock_guard<std::mutex> lock(mutex);
+            --running;
+            finished.notify_all();
+        }));
+        workers.back()->start();
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!finished.wait_for(lock, kProgressInterval, [&] { return running == 0; })) {
+            if (showProgress) {
+                report_.Progress(ProgressText(scans, progress));
+            }
+        }
+    }
+    for (const auto& worker : workers) {
+        worker->wait();
+    }
+    if (showProgress) {
+        report_.Progress("");
+    }
+}
+
+std::string Scanner::ProgressText(
+    const std::vector<std::unique_ptr<LineScan>>& scans,
+    const std::vector<std::unique_ptr<LineProgress>>& progress) const {
+    long done = 0;
+    long total = 0;
+    for (const auto& p : progress) {
+        done += p->done;
+        total += p->total;
+    }
+    const double share = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0;
+    const double left = share > 0 ? report_.Elapsed() * (1 - share) / share : 0;
+    char shareText[64];
+    std::snprintf(shareText, sizeof shareText, "%.0f %% done, about %.0f s left", share * 100,
+                  left);
+    if (scans.size() == 1) {
+        return DisplayName(scans.front()->Name()) + ": " + std::to_string(progress.front()->baud) +
+               " baud, station " + std::to_string(progress.front()->station) + ", " + shareText;
+    }
+    return std::to_string(scans.size()) + " lines: " + shareText;
+}
+
+std::string Scanner::WhatWasTried(const std::vector<LineName>& lines) const {
+    const ScanPlan& plan = options_.plan;
+    std::vector<std::string> names;
+    std::transform(lines.begin(), lines.end(), std::back_inserter(names), &DisplayName);
+    std::vector<std::string> protocols;
+    std::transform(plan.protocols.begin(), plan.protocols.end(), std::back_inserter(protocols),
+                   [](Protocol p) { return NameOf(p); });
+    std::vector<std::string> framings;
+    std::transform(plan.framings.begin(), plan.framings.end(), std::back_inserter(framings),
+                   [](const Framing& f) { return NameOf(f); });
+    const std::string rates = plan.rates.size() == 1
+                                  ? "at " + std::to_string(plan.rates.front()) + " baud"
+                                  : "at " + std::to_string(plan.rates.size()) + " rates from " +
+                                        std::to_string(plan.rates.front()) + " to " +
+                                        std::to_string(plan.rates.back()) + " baud";
+    return Listed(protocols, ", ") + " " + rates + ", stations " +
+           std::to_string(plan.firstStation) + "-" + std::to_string(plan.lastStation) + ", " +
+           Listed(framings, ", ") + ", on " + Listed(names, ", ");
+}
