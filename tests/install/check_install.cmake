@@ -1,9 +1,20 @@
 # Installs the build into a staging folder and checks what lands there: both
 # programs, the menu entry, every icon, the AppStream metadata, the manual
-# pages, the bash completion, the copyright and the changelogs. The entry and the metadata are validated by
-# their own tools when those are installed.
+# pages, the bash completion, the copyright and the changelogs. The entry and
+# the metadata are validated by their own tools when those are installed.
+# Then uninstalls it: every file goes, and every folder the install made,
+# while a folder that was there before stays. The build's own record of a
+# real installation is kept as it was.
 #   cmake -DBUILD_DIR=... -DSTAGE=... -DSOURCE_DIR=... -DVERSION=... -P check_install.cmake
 file(REMOVE_RECURSE ${STAGE})
+set(records ${BUILD_DIR}/install_manifest.txt ${BUILD_DIR}/install_folders.txt)
+foreach(record IN LISTS records)
+    if(EXISTS ${record})
+        file(RENAME ${record} ${record}.kept)
+    endif()
+endforeach()
+set(earlier ${STAGE}/usr/share/doc/other)
+file(WRITE ${earlier}/notes "there before")
 execute_process(
     COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGE} ${CMAKE_COMMAND} --install ${BUILD_DIR}
         --prefix /usr
@@ -38,6 +49,7 @@ endforeach()
 
 # Nothing else: the simulator, tests and benchmarks stay out.
 file(GLOB_RECURSE landed RELATIVE ${usr} ${usr}/*)
+list(REMOVE_ITEM landed share/doc/other/notes)
 list(LENGTH landed landed_count)
 list(LENGTH expected expected_count)
 if(NOT landed_count EQUAL expected_count)
@@ -70,4 +82,19 @@ if(appstreamcli)
         message(FATAL_ERROR "AppStream metadata: ${said}")
     endif()
 endif()
-message(STATUS "installed as expected")
+
+execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${STAGE} ${CMAKE_COMMAND} -P ${BUILD_DIR}/uninstall.cmake
+    RESULT_VARIABLE uninstalled OUTPUT_QUIET)
+file(GLOB_RECURSE left LIST_DIRECTORIES true RELATIVE ${STAGE} ${STAGE}/*)
+list(SORT left)
+foreach(record IN LISTS records)
+    if(EXISTS ${record}.kept)
+        file(RENAME ${record}.kept ${record})
+    endif()
+endforeach()
+if(NOT uninstalled EQUAL 0 OR NOT left STREQUAL
+   "usr;usr/share;usr/share/doc;usr/share/doc/other;usr/share/doc/other/notes")
+    message(FATAL_ERROR "uninstalling left: ${left}")
+endif()
+message(STATUS "installed and uninstalled as expected")

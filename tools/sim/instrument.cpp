@@ -44,10 +44,10 @@ void Instrument::Run() {
             return;
         }
         if (config_.babble) {
-            line_.Send(Garbage(&config_.seed));
+            line_.Offer(Garbage(&config_.seed));
         }
         if (config_.static_noise) {
-            line_.Send(RandomBytes(&config_.seed));
+            line_.Offer(RandomBytes(&config_.seed));
         }
         if ((fds[0].revents & POLLIN) != 0) {
             const ssize_t n = ::read(line_.MasterFd(), buffer, sizeof buffer);
@@ -96,7 +96,7 @@ void Instrument::Handle(const std::string& request, int station) {
     Log(request, rate);
     if (rate != config_.baud || !line_.FramedAs(config_.framing)) {
         if (config_.noise) {
-            line_.Send(Garbage(&config_.seed));
+            line_.Offer(Garbage(&config_.seed));
         }
         return;
     }

@@ -96,6 +96,10 @@ void PtyLine::Send(const std::string& bytes) {
     }
 }
 
+void PtyLine::Offer(const std::string& bytes) {
+    [[maybe_unused]] const ssize_t n = ::write(master_, bytes.data(), bytes.size());
+}
+
 std::string PtyLine::Receive(int timeout_ms) {
     std::string out;
     pollfd p{master_, POLLIN, 0};

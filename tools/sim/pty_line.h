@@ -31,6 +31,9 @@ class PtyLine {
 
     // Writes all bytes to the master (the program's receive side).
     void Send(const std::string& bytes);
+    // Writes what the line takes now and drops the rest, as a wire drops what
+    // nobody reads: noise never waits for a reader.
+    void Offer(const std::string& bytes);
     // Reads what the program has written, waiting up to timeout_ms for the
     // first byte and then taking everything that is there. Empty on timeout.
     std::string Receive(int timeout_ms);

@@ -1,0 +1,21 @@
+# Runs once everything is installed: adds the folders this installation made
+# (those the files went into, and their parents, that did not exist before) to
+# the build's list, which uninstall.cmake removes again when they are empty.
+cmake_policy(PUSH)
+cmake_policy(VERSION 3.25)
+set(probelyn_made "")
+foreach(file IN LISTS CMAKE_INSTALL_MANIFEST_FILES)
+    get_filename_component(folder "$ENV{DESTDIR}${file}" DIRECTORY)
+    while(NOT folder IN_LIST probelyn_existing_folders AND NOT folder STREQUAL "/")
+        list(APPEND probelyn_made "${folder}")
+        get_filename_component(folder "${folder}" DIRECTORY)
+    endwhile()
+endforeach()
+if(EXISTS "${PROBELYN_FOLDERS_FILE}")
+    file(STRINGS "${PROBELYN_FOLDERS_FILE}" earlier)
+    list(APPEND probelyn_made ${earlier})
+endif()
+list(REMOVE_DUPLICATES probelyn_made)
+list(JOIN probelyn_made "\n" text)
+file(WRITE "${PROBELYN_FOLDERS_FILE}" "${text}\n")
+cmake_policy(POP)
