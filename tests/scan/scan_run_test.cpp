@@ -261,18 +261,22 @@ TEST_F(ScanRunTest, EveryFindReportedWhenTheRunGoesOn) {
 // station in flight gives no verdict, even when its reply comes after the
 // stop, nothing more is sent, and the line is closed.
 TEST_F(ScanRunTest, StopEndsTheWaitInProgress) {
-    for (const Protocol protocol : {Protocol::Ascii, Protocol::Modbus, Protocol::LyraBus}) {
+    const std::vector<Protocol> rows[] = {{Protocol::Ascii},
+                                          {Protocol::Modbus},
+                                          {Protocol::LyraBus},
+                                          {Protocol::Ascii, Protocol::Modbus, Protocol::LyraBus}};
+    for (const std::vector<Protocol>& protocols : rows) {
         port_.transcript.clear();
         stop_ = std::stop_source();
         port_.on_write = [this](const std::string&) {
             port_.StopAt(milliseconds(5), stop_);
             port_.Arrive(milliseconds(6), ModbusReplyStart(1) + "\x11\x22");
         };
-        ScanPlan plan = Plan({protocol}, 1, 3);
+        ScanPlan plan = Plan(protocols, 1, 3);
         plan.extraWaitMs = 10000;
         const Clock::Duration start = clock_.Now();
         EXPECT_EQ(DetectNow(plan).kind, Kind::Stopped);
-        EXPECT_EQ(clock_.Now() - start, milliseconds(5)) << NameOf(protocol);
+        EXPECT_EQ(clock_.Now() - start, milliseconds(5)) << NameOf(protocols.back());
         EXPECT_EQ(std::count(port_.transcript.begin(), port_.transcript.end(), '>'), 2)
             << port_.transcript;  // one request
         EXPECT_TRUE(port_.transcript.ends_with("close\n")) << port_.transcript;
