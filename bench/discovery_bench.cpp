@@ -1,7 +1,6 @@
 // Times one start-up discovery pass (COM1..COM100) over the real serial line:
 // with no devices, with three pseudo-terminals, and with this machine's own
 // numbering. Prints milliseconds per pass.
-#include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -39,8 +38,7 @@ void TimePass(const char* title, const ComPortNames& names) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+int main() {
     TimePass("no devices", ComPortNames::FromDevices({}));
     std::vector<std::unique_ptr<PtyLine>> ptys;
     std::vector<std::string> devices;

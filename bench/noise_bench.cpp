@@ -6,7 +6,6 @@
 #include <sched.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -63,7 +62,6 @@ double PerMillion(long finds, long probes) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
     const long probes = argc > 1 ? std::atol(argv[1]) : 300000;
     PtyLine pty;
     SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));

@@ -8,7 +8,6 @@
 #include <time.h>
 
 #include <unistd.h>
-#include <QCoreApplication>
 
 #include <algorithm>
 #include <atomic>
@@ -161,8 +160,7 @@ double ScanCpuShare(int noiseBytesPerSecond) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+int main() {
     std::printf("LyraBus probes at 115200 baud on a pty, T = %d ms\n", kT);
     const Figures blocking = Measure<SerialLine>();
     const Figures spinning = Measure<SpinningLine>();

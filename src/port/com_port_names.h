@@ -23,6 +23,8 @@ class ComPortNames {
     // COMn is the native name "COMn".
     static ComPortNames Native();
 
+    // Whether COMn is the native name (Windows).
+    bool IsNative() const { return native_; }
     // The device to open for COMn, or nothing when COMn has no device.
     std::optional<std::string> DeviceFor(int n) const;
     // Every line of the numbering, in order, with its COM number up to

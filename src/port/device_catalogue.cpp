@@ -45,17 +45,14 @@ std::string DescribeDevice(const std::string& device, const DeviceFacts& facts) 
     return text;
 }
 
-DeviceCatalogue::DeviceCatalogue() : ports_(QSerialPortInfo::availablePorts()) {}
+DeviceCatalogue::DeviceCatalogue() : known_(KnownSerialDevices()) {}
 
 DeviceFacts DeviceCatalogue::FactsOf(const std::string& device) const {
     const std::string target = Resolved(device);
-    const QString wanted = QString::fromStdString(target);
     DeviceFacts facts;
-    for (const QSerialPortInfo& port : ports_) {
-        if (port.systemLocation() == wanted || port.portName() == wanted) {
-            facts.product = port.description().toStdString();
-            facts.manufacturer = port.manufacturer().toStdString();
-            facts.serialNumber = port.serialNumber().toStdString();
+    for (const auto& [known, about] : known_) {
+        if (known == target || known == device) {
+            facts = about;
             break;
         }
     }

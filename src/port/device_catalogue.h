@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QList>
-#include <QSerialPortInfo>
 #include <string>
+#include <utility>
+#include <vector>
 
 // What the system knows of a serial device, for the person choosing a line.
 struct DeviceFacts {
@@ -16,7 +16,8 @@ struct DeviceFacts {
 // name on a line of its own; the path alone when nothing is known.
 std::string DescribeDevice(const std::string& device, const DeviceFacts& facts);
 
-// The serial devices the system (udev on Linux) knows, taken once.
+// The serial devices the system knows (udev on Linux, SetupAPI on Windows),
+// taken once. Knowing none, as in a container or under Wine, is no error.
 class DeviceCatalogue {
   public:
     DeviceCatalogue();
@@ -27,5 +28,9 @@ class DeviceCatalogue {
     }
 
   private:
-    QList<QSerialPortInfo> ports_;
+    std::vector<std::pair<std::string, DeviceFacts>> known_;  // by device path or name
 };
+
+// The serial devices the system knows, with what it knows of each. One
+// implementation file per platform.
+std::vector<std::pair<std::string, DeviceFacts>> KnownSerialDevices();

@@ -6,13 +6,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <vector>
 
 #include "line_lock.h"
+#include "port_failure.h"
 
 namespace {
 
@@ -23,20 +26,32 @@ constexpr std::size_t kLockBytes = 128;
 // /proc/<pid>/comm holds at most this many characters of a program's name.
 constexpr std::size_t kCommLength = 15;
 
-// The names other programs lock the device under: its own name and that of
-// the device a link leads to (LCK..ttyUSB0), and the whole path with '/' made
-// '_' as Qt writes it for devices outside /dev.
-std::vector<std::string> LockNames(const std::string& device) {
-    std::vector<std::string> names{fs::path(device).filename().string()};
+std::string Mangled(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '_');
+    return path;
+}
+
+// The device a path leads to; the path itself when it leads nowhere.
+std::string Resolved(const std::string& device) {
     std::error_code error;
     const fs::path target = fs::canonical(device, error);
-    if (!error) {
-        names.push_back(target.filename().string());
-    }
-    std::string mangled = device;
-    std::replace(mangled.begin(), mangled.end(), '/', '_');
-    names.push_back(mangled);
-    return names;
+    return error ? device : target.string();
+}
+
+// The names other programs lock the device under: its own name and that of
+// the device a link leads to (LCK..ttyUSB0), and both whole paths with '/'
+// made '_', as Qt writes them for devices outside /dev.
+std::vector<std::string> LockNames(const std::string& device) {
+    const std::string target = Resolved(device);
+    return {fs::path(device).filename().string(), fs::path(target).filename().string(),
+            Mangled(device), Mangled(target)};
+}
+
+// The name this program locks a device under: that of the device it leads
+// to, its whole path where it lies outside /dev itself.
+std::string OwnLockName(const std::string& device) {
+    const fs::path target = Resolved(device);
+    return target.parent_path() == "/dev" ? target.filename().string() : Mangled(target.string());
 }
 
 bool IsAsciiPidText(const std::string& contents) {
@@ -136,7 +151,10 @@ LineLocks Judge(const fs::path& lock) {
         return why.empty() ? LineLocks{} : Unjudged(lock, why);
     }
     const LockContents named = Parse(contents);
-    if (named.pid == 0 || named.pid == ::getpid() || !IsAlive(named.pid)) {
+    if (named.pid == ::getpid()) {
+        return {LineLocks::Verdict::Ours, {}, {}};
+    }
+    if (named.pid == 0 || !IsAlive(named.pid)) {
         return {};
     }
     const std::string comm = ProgramOf(named.pid);
@@ -161,4 +179,108 @@ LineLocks InspectLineLocks(const std::string& device, const std::string& lockDir
         }
     }
     return {};
+}
+
+namespace {
+
+std::string BusyText(const LineLocks& locks) {
+    if (locks.verdict == LineLocks::Verdict::Ours) {
+        return "The line is busy: this program already uses it";
+    }
+    std::string who = "process " + std::to_string(locks.holder.pid);
+    if (!locks.holder.program.empty()) {
+        who += " (" + locks.holder.program + ")";
+    }
+    return "The line is busy: " + who + " holds its lock";
+}
+
+// Fails when the device is held, by another program or this one, or its lock
+// cannot be judged.
+void RefuseLocked(const LineLocks& locks) {
+    switch (locks.verdict) {
+        case LineLocks::Verdict::Free:
+            return;
+        case LineLocks::Verdict::Held:
+        case LineLocks::Verdict::Ours:
+            throw PortFailure(LineError::Busy, BusyText(locks));
+        case LineLocks::Verdict::Unjudged:
+            throw PortFailure(LineError::LockUnjudged,
+                              "The line's lock cannot be judged: " + locks.reason);
+    }
+}
+
+// What other programs read in our lock: Qt's form.
+std::string OwnLockContents() {
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    return std::to_string(::getpid()) + "\n" + program_invocation_short_name + "\n" + host + "\n";
+}
+
+// Says once per program why lines go unlocked.
+void SayUnlocked(const std::string& lockDir, int error) {
+    static std::once_flag said;
+    std::call_once(said, [&] {
+        std::fprintf(stderr,
+                     "%s: cannot write lock files in %s (%s): lines are used without one, so "
+                     "other programs cannot see that they are in use\n",
+                     program_invocation_short_name, lockDir.c_str(), std::strerror(error));
+    });
+}
+
+// The lock, written whole under a temporary name in the folder; empty (with
+// errno set) when the folder cannot be written.
+std::string WrittenAside(const std::string& lockDir) {
+    std::string temp = lockDir + "/.probelyn-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd == -1) {
+        return {};
+    }
+    const std::string contents = OwnLockContents();
+    const bool written = ::fchmod(fd, 0644) == 0 && ::write(fd, contents.data(), contents.size()) ==
+                                                        static_cast<ssize_t>(contents.size());
+    const int saved = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(temp.c_str());
+        errno = saved;
+        return {};
+    }
+    return temp;
+}
+
+}  // namespace
+
+LineLock::LineLock(const std::string& device, const std::string& lockDirs) {
+    RefuseLocked(InspectLineLocks(device, lockDirs));
+    const std::string lockDir = lockDirs.substr(0, lockDirs.find(':'));
+    const std::string temp = WrittenAside(lockDir);
+    if (temp.empty()) {
+        SayUnlocked(lockDir, errno);
+        return;
+    }
+    const std::string lock = lockDir + "/LCK.." + OwnLockName(device);
+    // link() never replaces what is there: a lock another program put in
+    // place meanwhile is judged, and only a stale one is taken over.
+    for (int attempt = 0; attempt < 2 && path_.empty(); ++attempt) {
+        if (::link(temp.c_str(), lock.c_str()) == 0) {
+            path_ = lock;
+        } else if (errno != EEXIST) {
+            SayUnlocked(lockDir, errno);
+            break;
+        } else {
+            const LineLocks there = Judge(lock);
+            if (there.verdict != LineLocks::Verdict::Free) {
+                ::unlink(temp.c_str());
+                RefuseLocked(there);
+            }
+            ::unlink(lock.c_str());
+        }
+    }
+    ::unlink(temp.c_str());
+}
+
+LineLock::~LineLock() {
+    if (!path_.empty() && Judge(path_).verdict == LineLocks::Verdict::Ours) {
+        ::unlink(path_.c_str());
+    }
 }

@@ -5,3 +5,8 @@
 LineLocks InspectLineLocks(const std::string&, const std::string&) {
     return {};
 }
+
+// Windows opens a serial device for one program at a time: no lock is written.
+LineLock::LineLock(const std::string&, const std::string&) {}
+
+LineLock::~LineLock() = default;

@@ -27,7 +27,6 @@ bool HasReader(int fd) {
 struct EndWatch::Watcher {
     explicit Watcher(Ending& ending)
         : ending_(ending), finish_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-        std::signal(SIGPIPE, SIG_IGN);
         thread_ = std::thread([this] { Watch(); });
     }
     ~Watcher() {
@@ -68,7 +67,8 @@ EndWatch::EndWatch(Ending& ending) : watcher_(std::make_unique<Watcher>(ending))
 
 EndWatch::~EndWatch() = default;
 
-bool StandardStreamsOpen() {
+bool PrepareStandardStreams() {
+    std::signal(SIGPIPE, SIG_IGN);
     if (::fcntl(STDERR_FILENO, F_GETFD) == -1) {
         return false;
     }

@@ -36,7 +36,7 @@ EndWatch::~EndWatch() {
     Watcher::ending = nullptr;
 }
 
-bool StandardStreamsOpen() {
+bool PrepareStandardStreams() {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
     return out != nullptr && out != INVALID_HANDLE_VALUE;
 }

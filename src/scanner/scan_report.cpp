@@ -22,7 +22,10 @@ std::string NumberText(const int& n) {
 }
 
 std::string FramingText(const Framing& framing) {
-    return "\"" + NameOf(framing) + "\"";
+    std::string text = "\"";
+    text += NameOf(framing);
+    text += '"';
+    return text;
 }
 
 }  // namespace

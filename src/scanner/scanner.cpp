@@ -1,9 +1,9 @@
 #include "scanner.h"
 
-#include <QThread>
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "device_catalogue.h"
 #include "end_watch.h"
@@ -46,7 +46,12 @@ void Scanner::Say(const std::string& text) {
 }
 
 int Scanner::ListNames() {
-    const std::vector<LineName> lines = ComPortNames::System(layout_.deviceFolder).Lines();
+    const ComPortNames numbering = ComPortNames::System(layout_.deviceFolder);
+    if (numbering.IsNative()) {
+        Say("COMn is the port's own name here; --list-ports lists the ports that open");
+        return ending_.Status(0);
+    }
+    const std::vector<LineName> lines = numbering.Lines();
     for (const LineName& line : lines) {
         report_.Listed(line, "");
     }
@@ -152,16 +157,14 @@ void Scanner::RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
     std::mutex mutex;
     std::condition_variable finished;
     std::size_t running = scans.size();
-    // Qt's serial line wants a thread of Qt's making.
-    std::vector<std::unique_ptr<QThread>> workers;
+    std::vector<std::jthread> workers;
     for (const auto& scan : scans) {
-        workers.emplace_back(QThread::create([&, line = scan.get()] {
+        workers.emplace_back([&, line = scan.get()] {
             line->Run();
             const std::lock_guard<std::mutex> lock(mutex);
             --running;
             finished.notify_all();
-        }));
-        workers.back()->start();
+        });
     }
     {
         std::unique_lock<std::mutex> lock(mutex);
@@ -171,9 +174,7 @@ void Scanner::RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
             }
         }
     }
-    for (const auto& worker : workers) {
-        worker->wait();
-    }
+    workers.clear();  // joined
     if (showProgress) {
         report_.Progress("");
     }

@@ -1,6 +1,5 @@
 // probelyn-scan: finds the protocol, rate and station of the instruments on
 // one or more serial lines, for scripts, gateways and terminals.
-#include <QCoreApplication>
 #include <cstdio>
 
 #include "end_watch.h"
@@ -13,7 +12,7 @@ constexpr int kTrouble = 2;
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (!StandardStreamsOpen()) {
+    if (!PrepareStandardStreams()) {
         return kTrouble;
     }
     const ParsedOptions parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -29,7 +28,6 @@ int main(int argc, char* argv[]) {
         out.Text(options.help ? kScanUsage : "probelyn-scan " PROBELYN_VERSION "\n");
         return ending.Status(0);
     }
-    QCoreApplication app(argc, argv);
     const EndWatch watch(ending);
     Scanner scanner(options, MachineLayout{}, out, ending, stop);
     return scanner.Run();

@@ -107,3 +107,17 @@ TEST(ComPortNamesMapping, ComNumbersFollowTheList) {
     EXPECT_EQ(names.DeviceFor(-1), std::nullopt);
     EXPECT_EQ(ComPortNames::Native().DeviceFor(12), "COM12");
 }
+
+// Every message names a line so: its COM number and device where both are
+// known and differ, one of them otherwise.
+TEST(ComPortNamesMapping, LinesAreNamedByNumberAndDevice) {
+    const std::pair<LineName, std::string> rows[] = {
+        {{.com = 3, .device = "/dev/ttyACM0"}, "COM3 (/dev/ttyACM0)"},
+        {{.com = 3, .device = "COM3"}, "COM3"},
+        {{.com = 3}, "COM3"},
+        {{.com = std::nullopt, .device = "/dev/pts/4"}, "/dev/pts/4"},
+    };
+    for (const auto& [line, shown] : rows) {
+        EXPECT_EQ(DisplayName(line), shown);
+    }
+}

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -92,6 +93,7 @@ TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
         {Formatted("%d\n", pid), V::Held},
         {binary, V::Held},
         {negative, V::Free},
+        {"", V::Free},  // a lock its writer never finished: stale
         {Formatted("%d\n/bin/sleep\nhost\n", pid), V::Held},  // Qt's format
         {Formatted("%10d sleep user\n", pid), V::Held},       // minicom's
         // The PID was reused by another program after a crash: stale.
@@ -108,12 +110,71 @@ TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
         }
     }
     EXPECT_EQ(VerdictOn("/dev/ttyUSB8", locks), V::Free);
-    Write(lock, Formatted("%10d\n", ::getpid()));  // our own lock names nobody else
-    EXPECT_EQ(VerdictOn(device, locks), V::Free);
+    Write(lock, Formatted("%10d\n", ::getpid()));
+    EXPECT_EQ(VerdictOn(device, locks), V::Ours);
     Write(lock, Formatted("%10d\n", pid));
     other.End();
     EXPECT_EQ(VerdictOn(device, locks), V::Free);
     EXPECT_EQ(Read(lock), Formatted("%10d\n", pid));  // looked at, never changed
+}
+
+// Qt locks a device outside /dev under its whole path, '/' made '_'.
+TEST(LineLockTest, LockUnderTheWholePathIsLookedFor) {
+    QTemporaryDir dir;
+    const std::string locks = dir.path().toStdString();
+    const std::string device = dir.filePath("ttyElsewhere").toStdString();
+    std::string mangled = device;
+    std::replace(mangled.begin(), mangled.end(), '/', '_');
+    OtherProgram other;
+    Write(locks + "/LCK.." + mangled, Formatted("%d\n", other.Pid()));
+    EXPECT_EQ(VerdictOn(device, locks), LineLocks::Verdict::Held);
+}
+
+// The lock this program writes: whole, in Qt's form, under the name of the
+// device a link leads to; replacing only a stale lock; gone when released.
+TEST(LineLockTest, OwnLockLivesWhileTheLineIsUsed) {
+    QTemporaryDir dir;
+    const std::string locks = dir.path().toStdString();
+    PtyLine pty;
+    const std::string link = dir.filePath("ttyProbelynLink").toStdString();
+    pty.LinkAt(link);
+    std::string name = pty.SlavePath();
+    std::replace(name.begin(), name.end(), '/', '_');
+    const std::string path = locks + "/LCK.." + name;
+    {
+        const LineLock lock(link, locks);
+        EXPECT_EQ(lock.Path(), path);
+        EXPECT_EQ(Read(path).substr(0, Read(path).find('\n')), std::to_string(::getpid()));
+        EXPECT_NE(Read(path).find("\nport_tests\n"), std::string::npos) << Read(path);
+        EXPECT_EQ(VerdictOn(pty.SlavePath(), locks), LineLocks::Verdict::Ours);
+        EXPECT_THROW(LineLock(pty.SlavePath(), locks), PortFailure);  // one lock for both names
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    OtherProgram other;
+    for (const std::string& stale :
+         {Formatted("%10d\n", 999999), Formatted("%d\nprobelyn\nhost\n", other.Pid())}) {
+        Write(path, stale);
+        const LineLock lock(link, locks);
+        EXPECT_EQ(Read(path).substr(0, Read(path).find('\n')), std::to_string(::getpid()));
+    }
+    Write(path, Formatted("%d\nsleep\nhost\n", other.Pid()));
+    EXPECT_THROW(LineLock(link, locks), PortFailure);
+    EXPECT_EQ(Read(path), Formatted("%d\nsleep\nhost\n", other.Pid()));
+}
+
+// Where lock files cannot be written, the line goes unlocked, said once.
+TEST(LineLockTest, UnwritableFolderLeavesTheLineUnlockedAndSaysSoOnce) {
+    testing::internal::CaptureStderr();
+    const std::string locks = "/nonexistent/lock";
+    {
+        const LineLock first("/dev/ttyProbelyn0", locks);
+        const LineLock second("/dev/ttyProbelyn1", locks);
+        EXPECT_EQ(first.Path(), "");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "port_tests: cannot write lock files in /nonexistent/lock (No such file or "
+              "directory): lines are used without one, so other programs cannot see that they "
+              "are in use\n");
 }
 
 // The process table shortens a name to 15 characters, and a program started

@@ -1,16 +1,19 @@
-// The real line through Qt SerialPort on pseudo-terminals, with no event loop
-// running, as during a scan.
+// The real line on pseudo-terminals, as during a scan.
 #include "serial_line.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 
+#include "framing.h"
+#include "line_rate.h"
 #include "port_access.h"
 #include "port_failure.h"
 #include "pty_line.h"
@@ -79,23 +82,32 @@ TEST_F(SerialLineTest, ReadTakesAtMostWhatIsAskedAndLeavesTheRest) {
     EXPECT_EQ(line_.Read(999).size(), 999U);
 }
 
-TEST_F(SerialLineTest, DiscardInputEmptiesQtsBufferAndTheOsQueue) {
+TEST_F(SerialLineTest, DiscardInputEmptiesTheLinesBufferAndTheSystemsQueue) {
     OpenAt(9600);
     pty_.Send(std::string(100, 'a'));
     ASSERT_TRUE(WaitForCount(line_, 100));
-    EXPECT_EQ(line_.Read(10).size(), 10U);  // the other 90 now sit in Qt's buffer
-    pty_.Send(std::string(50, 'b'));        // these in the OS queue
-    ASSERT_TRUE(WaitForCount(line_, 140));
+    ASSERT_TRUE(line_.WaitForInput(std::chrono::seconds(1), {}));  // into the line's buffer
+    pty_.Send(std::string(50, 'b'));                               // these in the OS queue
+    ASSERT_TRUE(WaitForCount(line_, 150));
     line_.DiscardInput();
     EXPECT_EQ(line_.InputCount(), 0);
     EXPECT_EQ(line_.Read(999), "");
 }
 
-TEST_F(SerialLineTest, VanishedLineFailsInsteadOfReportingNothing) {
+// An adapter pulled out: every member fails, as a device that is gone.
+TEST_F(SerialLineTest, VanishedLineFailsAsAGoneDevice) {
     OpenAt(9600);
     pty_.Vanish();
-    EXPECT_THROW(line_.InputCount(), PortFailure);
-    EXPECT_THROW(line_.Read(999), PortFailure);
+    for (const auto& use : std::vector<std::function<void()>>{
+             [&] { line_.InputCount(); }, [&] { line_.Read(999); },
+             [&] { line_.WaitForInput(std::chrono::seconds(1), {}); }}) {
+        try {
+            use();
+            ADD_FAILURE() << "a vanished line answered";
+        } catch (const PortFailure& failure) {
+            EXPECT_EQ(failure.Error(), LineError::DeviceNotFound) << failure.Description();
+        }
+    }
     EXPECT_THROW(line_.Write("abc"), PortFailure);
 }
 
@@ -120,6 +132,7 @@ struct OpenFailureCase {
 TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
     const OpenFailureCase cases[] = {
         {"missing device", {"/nonexistent/ttyS0"}, 1, "No such file or directory"},
+        {"no serial line", {"/dev/null"}, 1, "Inappropriate ioctl for device"},
         {"COMn without a device", {}, 5, "COM5 has no serial device"},
     };
     for (const OpenFailureCase& c : cases) {
@@ -144,22 +157,29 @@ TEST(SerialLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
               "Permission denied (owner root, group root, mode 0600)");
     EXPECT_EQ(NoAccessText("root", "dialout", 0640),
               "Permission denied (owner root, group dialout, mode 0640)");
+    EXPECT_EQ(NoAccessText("root", "uucp", 0660),
+              "Permission denied (owner root, group uucp, mode 0660)");
 }
 
+// A second user of a line in this program: busy, whether it names the
+// device or a link to it.
 TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
     PtyLine pty;
-    SerialLine holder(ComPortNames::FromDevices({pty.SlavePath()}));
+    QTemporaryDir dir;
+    const std::string link = dir.filePath("ttyProbelynHeld").toStdString();
+    pty.LinkAt(link);
+    SerialLine holder(ComPortNames::FromDevices({link}));
     ASSERT_EQ(holder.Open({.line = {.com = 1}}), 1);
     SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
     try {
         line.Open({.line = {.com = 1}});
         ADD_FAILURE() << "a held line opened twice";
     } catch (const PortFailure& failure) {
-        EXPECT_EQ(failure.Error(), LineError::Refused);
-        EXPECT_TRUE(failure.Description() == "Permission error while locking the device" ||
-                    failure.Description() == "Device or resource busy")
-            << failure.Description();
+        EXPECT_EQ(failure.Error(), LineError::Busy);
+        EXPECT_EQ(failure.Description(), "The line is busy: this program already uses it");
     }
+    holder.Close();
+    EXPECT_EQ(line.Open({.line = {.com = 1}}), 1);
 }
 
 // A driver that takes any rate and runs the line at 9600 whatever is asked.
@@ -220,35 +240,50 @@ TEST(SerialLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {
     EXPECT_TRUE(WaitForCount(line, 10));
 }
 
-}  // namespace
-
-// While a box is up its event loop lets Qt read the line; a peer that keeps
-// sending must not make the program's buffer grow without bound.
-TEST_F(SerialLineTest, StreamingPeerDuringAnEventLoopStaysBounded) {
-    OpenAt(460800);
-    std::atomic<bool> streaming{true};
-    std::thread peer([&] {
-        const std::string piece(46, 'x');
-        while (streaming) {
-            // What does not fit into a full queue is lost, as on a real line.
-            [[maybe_unused]] const ssize_t n = ::write(pty_.MasterFd(), piece.data(), piece.size());
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    qint64 most = 0;
-    QEventLoop box;
-    QTimer sample;
-    QObject::connect(&sample, &QTimer::timeout,
-                     [&] { most = std::max(most, line_.BufferedBytes()); });
-    sample.start(20);
-    QTimer::singleShot(1500, &box, &QEventLoop::quit);
-    box.exec();
-    streaming = false;
-    peer.join();
-    EXPECT_GT(most, 0);  // Qt did read while the loop ran
-    EXPECT_LE(most, SerialLine::kReadBufferBytes);
-    line_.DiscardInput();
-    pty_.Send("?\r");
-    EXPECT_TRUE(WaitForCount(line_, 2));
-    EXPECT_EQ(line_.Read(999).substr(0, 2), "?\r");
+// The framing reaches the line as the pty keeps it (odd parity and two stop
+// bits show; even parity reads as none), and the line gets back at close the
+// settings it had before.
+TEST_F(SerialLineTest, FramingReachesTheLineAndTheSettingsComeBackAtClose) {
+    LineRates before;
+    ASSERT_TRUE(ReadLineRates(pty_.MasterFd(), &before));
+    for (const char* name : {"8N1", "8E1", "8O1", "8N2", "8E2", "8O2"}) {
+        const Framing framing = *FramingNamed(name);
+        ASSERT_EQ(line_.Open({.line = {.com = 1}, .baud = 460800, .framing = framing}), 1);
+        LineRates rates;
+        ASSERT_TRUE(ReadLineRates(pty_.MasterFd(), &rates));
+        EXPECT_EQ(rates.parityOdd, framing.parity == Parity::Odd) << name;
+        EXPECT_EQ(rates.twoStopBits, framing.stopBits == 2) << name;
+        line_.Close();
+        LineRates after;
+        ASSERT_TRUE(ReadLineRates(pty_.MasterFd(), &after));
+        EXPECT_EQ(after.output, before.output) << name;
+        EXPECT_EQ(after.twoStopBits, before.twoStopBits) << name;
+    }
 }
+
+// A reply that came while the line was closed is not judged by the next run.
+TEST_F(SerialLineTest, WhatCameBeforeTheOpenIsDiscarded) {
+    OpenAt(9600);
+    line_.Close();
+    pty_.Send("?\r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    OpenAt(9600);
+    EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(50), {}));
+    EXPECT_EQ(line_.InputCount(), 0);
+}
+
+// A stop requested during a wait ends it at once.
+TEST_F(SerialLineTest, StopEndsTheWaitAtOnce) {
+    OpenAt(9600);
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(line_.WaitForInput(std::chrono::seconds(20), stop.get_token()));
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+}  // namespace

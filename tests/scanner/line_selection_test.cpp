@@ -45,6 +45,9 @@ TEST_F(LineSelectionTest, EveryLineFoundIsTakenComNumbersUpTo100) {
     EXPECT_TRUE(census.unusable.empty());
     EXPECT_EQ(census.usable[99], (LineName{100, Path("ttyUSB99")}));
     EXPECT_EQ(census.usable[104], (LineName{std::nullopt, Path("ttyUSB104")}));
+    EXPECT_EQ(LinesGiven({"COM100"}, Numbering()).lines,
+              (std::vector<LineName>{{100, Path("ttyUSB99")}}));
+    EXPECT_EQ(LinesGiven({"COM101"}, Numbering()).error, "COM101 has no serial device");
 }
 
 // The console is left out with its reason; a device that does not open is

@@ -196,6 +196,21 @@ TEST_F(ScannerTest, ReaderGoneEndsTheScanQuietly) {
     EXPECT_TRUE(LocksFor(line).isEmpty()) << LocksFor(line).join(' ').toStdString();
 }
 
+// Help into a pipe whose reader has gone: 141, as a pipeline member ends,
+// without being killed by SIGPIPE.
+TEST_F(ScannerTest, HelpIntoAPipeWithoutReaderEndsAs141) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    QProcess help;
+    help.setChildProcessModifier([&ends] { ::dup2(ends[1], STDOUT_FILENO); });
+    help.start(QStringLiteral(PROBELYN_SCAN), {"--help"});
+    ::close(ends[1]);
+    ASSERT_TRUE(help.waitForFinished(10000));
+    EXPECT_EQ(help.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(help.exitCode(), 141);
+}
+
 // A result that cannot be written is never a success.
 TEST_F(ScannerTest, ResultsThatCannotBeWrittenAreTrouble) {
     const QString line = Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 1});

@@ -32,14 +32,16 @@ void PrintTo(const EndCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-// Lock files that name the device, as Qt and other programs write them.
+// Lock files that name the device or the device it leads to, whole paths
+// with '/' made '_'.
 QStringList LocksFor(const QString& device) {
     QString mangled = device;
     mangled.replace('/', '_');
+    const QString target = QFileInfo(device).canonicalFilePath().replace('/', '_');
     QStringList found;
     for (const QString& folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock")}) {
         for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::System)) {
-            if (name.endsWith(mangled)) {
+            if (name.endsWith(mangled) || (!target.isEmpty() && name.endsWith(target))) {
                 found << folder + "/" + name;
             }
         }
