@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <iterator>
@@ -16,7 +17,10 @@ constexpr std::size_t kSignalCount = std::size(kEndSignals);
 int wakePipe[2] = {-1, -1};
 // Which end signals are caught here; one ignored at start is not.
 volatile sig_atomic_t caught[kSignalCount] = {};
-volatile sig_atomic_t received = 0;
+// Lock-free, so that handlers running at once in two threads agree on which
+// request came first.
+std::atomic<int> received{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void RestoreDefaults() {
     for (std::size_t i = 0; i < kSignalCount; ++i) {
@@ -30,11 +34,15 @@ void RestoreDefaults() {
 void OnEndSignal(int signal) {
     const int saved = errno;
     RestoreDefaults();
-    if (received == 0) {
-        received = signal;
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);
+    int none = 0;
+    if (!received.compare_exchange_strong(none, signal)) {
+        // A second request, caught by another thread before the defaults
+        // were back: it ends the program as its default action does.
+        std::signal(signal, SIG_DFL);
+        ::raise(signal);
     }
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);
     errno = saved;
 }
 
