@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "byte_string.h"
 
@@ -131,21 +132,38 @@ TEST_F(ProbesTest, AsciiConfirmationAsksTheSameStationAgain) {
 }
 
 // A UART that hands over byte by byte: "?\r" matches, and the rest of the
-// reply (an LF; an LF and a prompt) follows a character at a time. It must not
-// spoil the confirming reply.
+// reply (an LF; an LF and a prompt) follows a character at a time, or slower.
+// It must not spoil the confirming reply, which is asked for as soon as the
+// line has been quiet for three characters at 2400 (not at the limit).
 TEST_F(ProbesTest, AsciiReplyWithTrailingBytesIsConfirmed) {
-    for (const auto& [baud, tail] : {std::pair{9600, "\n"}, {2400, "\n"}, {2400, "\n>"}}) {
-        const auto character = std::chrono::microseconds(10'000'000 / baud);
+    using std::chrono::microseconds;
+    const struct {
+        int baud;
+        const char* tail;
+        microseconds gap;  // between the reply's bytes after "?\r"
+    } rows[] = {{9600, "\n", microseconds(1041)},
+                {2400, "\n", microseconds(4166)},
+                {2400, "\n>", microseconds(4166)},
+                {2400, "\n", microseconds(10000)}};  // more than two characters apart
+    for (const auto& row : rows) {
+        const auto character = microseconds(10'000'000 / row.baud);
+        std::vector<Clock::Duration> sent;
+        Clock::Duration lastByte{};
         // The instrument answers 2 ms after the request's last byte is out.
-        port_.on_write = [&, tail = std::string(tail)](const std::string& request) {
+        port_.on_write = [&, tail = std::string(row.tail)](const std::string& request) {
+            sent.push_back(clock_.Now());
             const auto answer = character * request.size() + milliseconds(2);
             port_.Arrive(answer, "?\r");
             for (std::size_t i = 0; i < tail.size(); ++i) {
-                port_.Arrive(answer + character * (i + 1), tail.substr(i, 1));
+                port_.Arrive(answer + row.gap * (i + 1), tail.substr(i, 1));
             }
+            lastByte = clock_.Now() + answer + row.gap * tail.size();
         };
-        EXPECT_TRUE(probes_.ProbeAscii(7, 110)) << baud << " " << tail;
-        EXPECT_TRUE(probes_.ConfirmAscii(7, 110)) << baud << " " << tail;
+        EXPECT_TRUE(probes_.ProbeAscii(7, 110)) << row.baud << " " << row.tail;
+        const Clock::Duration quietFrom = lastByte;
+        EXPECT_TRUE(probes_.ConfirmAscii(7, 110)) << row.baud << " " << row.tail;
+        ASSERT_EQ(sent.size(), 2U);
+        EXPECT_EQ(sent[1] - quietFrom, Probes::kQuietBeforeConfirm) << row.baud << " " << row.tail;
         clock_.Advance(milliseconds(200));
         port_.DiscardInput();
     }
