@@ -6,8 +6,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kByIdFolder[] = "/dev/serial/by-id";
-
 // The device a path leads to (a link followed), or the path itself.
 std::string Resolved(const std::string& path) {
     std::error_code error;
@@ -15,9 +13,9 @@ std::string Resolved(const std::string& path) {
     return error ? path : target.string();
 }
 
-std::string ByIdName(const std::string& target) {
+std::string ByIdName(const std::string& target, const std::string& folder) {
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(kByIdFolder, error)) {
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
         if (Resolved(entry.path().string()) == target) {
             return entry.path().string();
         }
@@ -45,7 +43,8 @@ std::string DescribeDevice(const std::string& device, const DeviceFacts& facts) 
     return text;
 }
 
-DeviceCatalogue::DeviceCatalogue() : known_(KnownSerialDevices()) {}
+DeviceCatalogue::DeviceCatalogue(std::string byIdFolder)
+    : byIdFolder_(std::move(byIdFolder)), known_(KnownSerialDevices()) {}
 
 DeviceFacts DeviceCatalogue::FactsOf(const std::string& device) const {
     const std::string target = Resolved(device);
@@ -56,6 +55,6 @@ DeviceFacts DeviceCatalogue::FactsOf(const std::string& device) const {
             break;
         }
     }
-    facts.byIdName = ByIdName(target);
+    facts.byIdName = ByIdName(target, byIdFolder_);
     return facts;
 }

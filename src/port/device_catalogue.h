@@ -20,7 +20,8 @@ std::string DescribeDevice(const std::string& device, const DeviceFacts& facts);
 // taken once. Knowing none, as in a container or under Wine, is no error.
 class DeviceCatalogue {
   public:
-    DeviceCatalogue();
+    // byIdFolder: where the system names devices by what they are.
+    explicit DeviceCatalogue(std::string byIdFolder = "/dev/serial/by-id");
 
     DeviceFacts FactsOf(const std::string& device) const;
     std::string Describe(const std::string& device) const {
@@ -28,6 +29,7 @@ class DeviceCatalogue {
     }
 
   private:
+    std::string byIdFolder_;
     std::vector<std::pair<std::string, DeviceFacts>> known_;  // by device path or name
 };
 

@@ -18,7 +18,8 @@ class OsLine {
     // framing's parity and stop bits, no flow control, every byte value
     // passed unchanged; a byte received with a framing error dropped), at the
     // settings' rate, with DTR and RTS raised and whatever the device had
-    // received before discarded.
+    // received before discarded. To listen: DTR and RTS lowered, errors
+    // marked as a POSIX tty marks them (see LineSettings).
     OsLine(const std::string& device, const LineSettings& settings);
     // Gives the device back the settings it had and closes it.
     ~OsLine();

@@ -53,7 +53,8 @@ LineError KindOf(int error) {
 termios2 Raw(const termios2& found, const LineSettings& settings) {
     termios2 tio{};
     tio.c_line = found.c_line;
-    tio.c_iflag = IGNPAR;  // a byte with a framing error is dropped
+    // A byte with a framing error is dropped; listening, every error is marked.
+    tio.c_iflag = settings.listen ? INPCK | PARMRK : IGNPAR;
     tio.c_cflag = CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
     if (settings.framing.parity != Parity::None) {
         tio.c_cflag |= PARENB;
@@ -121,7 +122,8 @@ OsLine::OsLine(const std::string& device, const LineSettings& settings)
         Fail(LineError::SettingRefused, errno);
     }
     int lines = TIOCM_DTR | TIOCM_RTS;
-    ::ioctl(s.fd, TIOCMBIS, &lines);  // a pty has no modem lines: not a failure
+    // A pty has no modem lines: not a failure.
+    ::ioctl(s.fd, settings.listen ? TIOCMBIC : TIOCMBIS, &lines);
     RequestLowLatency(s.fd);
     ::ioctl(s.fd, TCFLSH, TCIFLUSH);
 }

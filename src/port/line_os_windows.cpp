@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "line_os.h"
 #include "port_failure.h"
@@ -66,6 +67,21 @@ LineError KindOf(DWORD error) {
     }
 }
 
+// Listening, the bytes as the tty layer of a POSIX system marks them: a real
+// 0377 doubled, and the errors the port reported for the interval read as
+// one errored character before them (Windows does not say which byte).
+void AppendMarked(std::string& into, const std::string& bytes, bool& errored) {
+    if (std::exchange(errored, false)) {
+        into.append("\377\0\0", 3);
+    }
+    for (const char c : bytes) {
+        into += c;
+        if (c == '\377') {
+            into += c;
+        }
+    }
+}
+
 [[noreturn]] void Fail(DWORD error) {
     throw PortFailure(KindOf(error), SystemText(error));
 }
@@ -92,8 +108,8 @@ DCB Raw(const DCB& found, const LineSettings& settings) {
     dcb.fErrorChar = FALSE;
     dcb.fNull = FALSE;
     dcb.fAbortOnError = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fDtrControl = settings.listen ? DTR_CONTROL_DISABLE : DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = settings.listen ? RTS_CONTROL_DISABLE : RTS_CONTROL_ENABLE;
     return dcb;
 }
 
@@ -127,6 +143,8 @@ struct OsLine::State {
     HANDLE port = INVALID_HANDLE_VALUE;
     DCB found{};  // the settings at open, given back at close
     bool restore = false;
+    bool listen = false;
+    bool errored = false;  // a framing or parity error since the last read
     HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set when a stop comes
     HANDLE io = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);    // of the operation under way
     // Waits end to the millisecond, not to the system's default 15.6 ms tick.
@@ -136,6 +154,7 @@ struct OsLine::State {
 OsLine::OsLine(const std::string& device, const LineSettings& settings)
     : state_(std::make_unique<State>()) {
     State& s = *state_;
+    s.listen = settings.listen;
     const std::string path = device.rfind("\\\\.\\", 0) == 0 ? device : "\\\\.\\" + device;
     s.port = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -175,6 +194,7 @@ std::size_t OsLine::Queued() {
     if (!::ClearCommError(state_->port, &errors, &status)) {
         Fail(::GetLastError());
     }
+    state_->errored = state_->errored || (errors & (CE_FRAME | CE_RXPARITY | CE_BREAK)) != 0;
     return status.cbInQue;
 }
 
@@ -187,8 +207,12 @@ void OsLine::ReadInto(std::string& into, std::size_t max) {
         const auto size = static_cast<DWORD>(std::min(want, sizeof bytes));
         const DWORD got =
             Finish(state_->port, op, ::ReadFile(state_->port, bytes, size, nullptr, &op));
-        into.append(bytes, got);
-        max -= got;
+        if (state_->listen) {
+            AppendMarked(into, std::string(bytes, got), state_->errored);
+        } else {
+            into.append(bytes, got);
+        }
+        max -= std::min<std::size_t>(max, got);
         if (got == 0) {
             return;
         }

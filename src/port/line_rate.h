@@ -10,6 +10,11 @@ struct LineRates {
     bool parityEnabled = false;
     bool parityOdd = false;
     bool twoStopBits = false;
+    // What the program asked of the tty about characters received with an
+    // error: marked (PARMRK), parity checked (INPCK), ignored (IGNPAR).
+    bool markErrors = false;
+    bool checkParity = false;
+    bool ignoreErrors = false;
 };
 
 // Reads the rates and framing flags of the tty behind fd (a pty master reads

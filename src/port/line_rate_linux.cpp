@@ -14,5 +14,8 @@ bool ReadLineRates(int fd, LineRates* rates) {
     rates->parityEnabled = (tio.c_cflag & PARENB) != 0;
     rates->parityOdd = (tio.c_cflag & PARODD) != 0;
     rates->twoStopBits = (tio.c_cflag & CSTOPB) != 0;
+    rates->markErrors = (tio.c_iflag & PARMRK) != 0;
+    rates->checkParity = (tio.c_iflag & INPCK) != 0;
+    rates->ignoreErrors = (tio.c_iflag & IGNPAR) != 0;
     return true;
 }

@@ -29,6 +29,11 @@ struct LineSettings {
     LineName line;    // the device, or the line numbered COMn
     int baud = 9600;  // bit/s
     Framing framing;  // 8N1 unless said otherwise
+    // Opened only to listen to a live bus: DTR and RTS lowered at once (an
+    // adapter may switch its RS-485 driver on RTS), and a character received
+    // with a framing or parity error marked as the tty layer marks it
+    // (0377 0 c, a real 0377 as 0377 0377) instead of dropped.
+    bool listen = false;
 };
 
 class PortComponent {

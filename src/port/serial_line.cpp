@@ -113,11 +113,9 @@ std::string SerialLine::Read(int max) {
 
 bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
     OsLine& os = RequireOpen();
-    // What the system holds is new since the last look (earlier bytes were
-    // moved into the buffer then); only when it holds nothing does the wait
-    // block, for bytes yet to come.
-    if (os.Queued() > 0 ||
-        os.AwaitInput(std::max(timeout, std::chrono::nanoseconds::zero()), stop)) {
+    // Whatever the system holds is new since the last look (earlier bytes were
+    // moved into the buffer then); the wait ends at once while it holds any.
+    if (os.AwaitInput(std::max(timeout, std::chrono::nanoseconds::zero()), stop)) {
         PullQueued(os);
         return true;
     }

@@ -67,10 +67,10 @@ bool IsConsole(const std::string& device, const std::vector<std::string>& consol
 
 // Why the line does not open; empty when it opens, or when its device is not
 // there at all.
-std::string OpenRefusal(const LineName& line, bool* gone) {
+std::string OpenRefusal(const LineName& line, bool listen, bool* gone) {
     SerialLine serial(ComPortNames::FromDevices({}));
     PortAccess access(serial);
-    if (access.OpenPort({.line = line, .baud = 9600})) {
+    if (access.OpenPort({.line = line, .baud = 9600, .listen = listen})) {
         SkipOnFailure(access.Error(), [&] { access.ClosePort(); });
         return {};
     }
@@ -109,8 +109,8 @@ GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames&
     return given;
 }
 
-Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout,
-                  std::stop_token stop) {
+Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout, std::stop_token stop,
+                  bool listen) {
     const std::vector<std::string> consoles = ConsoleNames(layout.consoleList);
     Census census;
     for (const LineName& line : numbering.Lines()) {
@@ -123,7 +123,7 @@ Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout,
             continue;
         }
         bool gone = false;
-        const std::string refusal = OpenRefusal(line, &gone);
+        const std::string refusal = OpenRefusal(line, listen, &gone);
         if (gone) {
             continue;
         }

@@ -30,9 +30,11 @@ GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames&
 // that opens, except the system's console (a login prompt, kernel messages),
 // which only --port reaches. Each line left out comes with its reason; a
 // line whose device is not there is left out silently. Opens no further line
-// once `stop` is requested.
+// once `stop` is requested. To listen, lines are opened as a listener opens
+// them, never driving a bus.
 struct Census {
     std::vector<LineName> usable;
     std::vector<std::pair<LineName, std::string>> unusable;
 };
-Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout, std::stop_token stop);
+Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout, std::stop_token stop,
+                  bool listen = false);

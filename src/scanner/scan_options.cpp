@@ -11,6 +11,8 @@ const char kScanUsage[] =
     "usage: probelyn-scan [--port DEV]... [--protocol ascii|modbus|lyrabus]...\n"
     "                     [--rate R[,R...]]... [--station A-B] [--framing 8N1[,8E1...]]\n"
     "                     [--extra-wait-ms N] [--all] [--json] [--trace FILE] [--quiet]\n"
+    "       probelyn-scan --listen [--port DEV]... [--protocol P]... [--rate R[,R...]]...\n"
+    "                     [--framing LIST] [--dwell-ms N] [--json] [--trace FILE] [--quiet]\n"
     "       probelyn-scan --list-ports [--json] | --names | --version | --help\n"
     "\n"
     "Finds which protocol, baud rate and station an instrument on a serial line\n"
@@ -33,6 +35,12 @@ const char kScanUsage[] =
     "  --names            list COMn and its device for every serial device, opening\n"
     "                     none\n"
     "  --quiet            no progress and no summary on stderr\n"
+    "  --listen           identify the traffic of a live bus without sending a byte:\n"
+    "                     each rate (and each framing, default 8N1,8E1,8O1) is\n"
+    "                     listened to in turn; the setting where frames of one\n"
+    "                     protocol decode cleanly is the bus's\n"
+    "  --dwell-ms N       listening: how long at each setting (default 1000; more\n"
+    "                     on a bus that talks seldom)\n"
     "  Options take their value as --option VALUE or --option=VALUE.\n"
     "\n"
     "COMn: on Windows the port's own name. On Linux the serial devices in /dev are\n"
@@ -112,13 +120,22 @@ std::string TakeFramings(const std::string& value, ScanPlan& plan) {
     return {};
 }
 
+// Options that only make sense when probes are sent.
+constexpr const char* kProbingOnly[] = {"--station", "--all", "--extra-wait-ms"};
+
 // Takes one option with its value; the error when it is not understood.
 std::string TakeValue(const std::string& option, const std::string& value, ScanOptions& o) {
     if (value.empty()) {
         return option + " needs a value, not an empty one";
     }
     ScanPlan& plan = o.plan;
-    if (option == "--port") {
+    if (option == "--dwell-ms") {
+        const std::optional<int> ms = Number(value, 100, 60000);
+        if (!ms) {
+            return "--dwell-ms is a number of milliseconds from 100 to 60000, not '" + value + "'";
+        }
+        o.dwellMs = *ms;
+    } else if (option == "--port") {
         AddOnce(o.ports, value);
     } else if (option == "--protocol") {
         const std::optional<Protocol> protocol = ProtocolNamed(value);
@@ -146,8 +163,9 @@ std::string TakeValue(const std::string& option, const std::string& value, ScanO
 }
 
 bool TakesValue(const std::string& option) {
-    static const char* const kWithValue[] = {"--port",    "--protocol",      "--rate", "--station",
-                                             "--framing", "--extra-wait-ms", "--trace"};
+    static const char* const kWithValue[] = {"--port",    "--protocol", "--rate",
+                                             "--station", "--framing",  "--extra-wait-ms",
+                                             "--trace",   "--dwell-ms"};
     return std::find(std::begin(kWithValue), std::end(kWithValue), option) != std::end(kWithValue);
 }
 
@@ -156,9 +174,10 @@ bool TakeFlag(const std::string& option, ScanOptions& o) {
         o.plan.stopAtFind = false;
         return true;
     }
-    bool* const flags[] = {&o.json, &o.listPorts, &o.names, &o.quiet, &o.help, &o.help, &o.version};
-    static const char* const kNames[] = {"--json", "--list-ports", "--names",  "--quiet",
-                                         "--help", "-h",           "--version"};
+    bool* const flags[] = {&o.json, &o.listPorts, &o.names,   &o.quiet,
+                           &o.help, &o.help,      &o.version, &o.listen};
+    static const char* const kNames[] = {"--json", "--list-ports", "--names",   "--quiet",
+                                         "--help", "-h",           "--version", "--listen"};
     for (std::size_t i = 0; i < std::size(kNames); ++i) {
         if (option == kNames[i]) {
             *flags[i] = true;
@@ -169,7 +188,19 @@ bool TakeFlag(const std::string& option, ScanOptions& o) {
 }
 
 // What the options together allow, and the defaults for what was not given.
-std::string Check(ScanPlan& plan) {
+std::string Check(ScanOptions& o, const std::vector<std::string>& given) {
+    ScanPlan& plan = o.plan;
+    for (const char* probing : kProbingOnly) {
+        if (o.listen && std::find(given.begin(), given.end(), probing) != given.end()) {
+            return std::string(probing) + " has no meaning with --listen, which sends nothing";
+        }
+    }
+    if (!o.listen && std::find(given.begin(), given.end(), "--dwell-ms") != given.end()) {
+        return "--dwell-ms is for --listen";
+    }
+    if (o.listen && plan.framings.empty()) {
+        plan.framings = {Framing{}, {Parity::Even, 1}, {Parity::Odd, 1}};
+    }
     if (plan.protocols.empty()) {
         plan.protocols = {Protocol::Ascii, Protocol::Modbus, Protocol::LyraBus};
     }
@@ -189,10 +220,12 @@ std::string Check(ScanPlan& plan) {
 }
 
 // One argument: a flag, or an option with its value (after '=' or next).
-std::string TakeArgument(const std::vector<std::string>& args, std::size_t& i, ScanOptions& o) {
+std::string TakeArgument(const std::vector<std::string>& args, std::size_t& i, ScanOptions& o,
+                         std::vector<std::string>& given) {
     const std::string& arg = args[i];
     const std::size_t equals = arg.find('=');
     const std::string option = arg.substr(0, equals);
+    given.push_back(option);
     if (equals == std::string::npos && TakeFlag(option, o)) {
         return {};
     }
@@ -216,11 +249,12 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     o.plan.protocols.clear();
     o.plan.rates.clear();
     o.plan.framings.clear();
+    std::vector<std::string> given;
     for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
-        parsed.error = TakeArgument(args, i, o);
+        parsed.error = TakeArgument(args, i, o, given);
     }
     if (parsed.error.empty()) {
-        parsed.error = Check(o.plan);
+        parsed.error = Check(o, given);
     }
     return parsed;
 }

@@ -10,6 +10,8 @@
 struct ScanOptions {
     std::vector<std::string> ports;  // as given; none: every line found
     ScanPlan plan;
+    bool listen = false;  // listen to a live bus instead of probing
+    int dwellMs = 1000;   // listening: how long at each setting
     bool json = false;
     std::string trace;  // file for the trace; empty: none
     bool listPorts = false;

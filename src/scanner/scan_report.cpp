@@ -84,6 +84,57 @@ void ScanReport::Found(const LineName& line, const Find& find) {
     Emit(FoundText(find, line) + ", " + NameOf(find.framing));
 }
 
+namespace {
+
+std::string Joined(const std::vector<int>& numbers, const char* separator) {
+    std::string text;
+    for (const int n : numbers) {
+        text += (text.empty() ? "" : separator) + std::to_string(n);
+    }
+    return text;
+}
+
+std::string FramingsText(const std::vector<Framing>& framings, const char* separator, bool quoted) {
+    std::string text;
+    for (const Framing& f : framings) {
+        text += (text.empty() ? "" : separator) + (quoted ? FramingText(f) : NameOf(f));
+    }
+    return text;
+}
+
+std::string HeardText(const LineName& line, const Hearing& hearing, const Heard& heard) {
+    std::string text = TrafficName(heard.protocol) + " traffic on " + DisplayName(line) + " at " +
+                       std::to_string(hearing.baud) + " baud, " + NameOf(hearing.framing) +
+                       ": master polls " + Joined(heard.polled, ", ") + "; answers from " +
+                       Joined(heard.answered, ", ");
+    if (!hearing.notExcluded.empty()) {
+        text += " (" + FramingsText(hearing.notExcluded, ", ", false) +
+                " not excluded: the line marks no errors)";
+    }
+    return text;
+}
+
+}  // namespace
+
+void ScanReport::Heard(const LineName& line, const Hearing& hearing) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const ::Heard& heard : hearing.heard) {
+        ++finds_;
+        if (!json_) {
+            Emit(HeardText(line, hearing, heard));
+            continue;
+        }
+        Emit("{\"event\":\"heard\"," + JsonPort(line) + ",\"protocol\":\"" +
+             NameOf(heard.protocol) + "\",\"baud\":" + std::to_string(hearing.baud) +
+             ",\"framing\":" + FramingText(hearing.framing) + ",\"polled\":[" +
+             Joined(heard.polled, ",") + "],\"answered\":[" + Joined(heard.answered, ",") +
+             "],\"frames\":" + std::to_string(heard.frames) +
+             ",\"bad_frames\":" + std::to_string(heard.badFrames) + ",\"not_excluded\":[" +
+             FramingsText(hearing.notExcluded, ",", true) +
+             "],\"elapsed_s\":" + Seconds(Elapsed()) + "}");
+    }
+}
+
 void ScanReport::Error(const LineName& line, const std::string& message, std::optional<int> baud,
                        std::optional<Framing> framing) {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -133,10 +184,11 @@ void ScanReport::Done() {
     }
 }
 
-void ScanReport::NothingFound(const std::string& what) {
+void ScanReport::NothingFound(const std::string& what, bool listened) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!json_) {
-        Say("no instrument answered: " + what + ", in " + Seconds(Elapsed()) + " s");
+        Say(std::string(listened ? "no traffic heard at any rate: " : "no instrument answered: ") +
+            what + ", in " + Seconds(Elapsed()) + " s");
     }
 }
 

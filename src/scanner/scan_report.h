@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "line_listen.h"
 #include "line_name.h"
 #include "output.h"
 #include "scan_plan.h"
@@ -20,6 +21,8 @@ class ScanReport {
     ScanReport(bool json, Output& out, std::FILE* err);
 
     void Found(const LineName& line, const Find& find);
+    // Traffic identified on a listened line: one event per protocol heard.
+    void Heard(const LineName& line, const Hearing& hearing);
     // A failure on a line; where it came at a setting, its rate and framing.
     void Error(const LineName& line, const std::string& message, std::optional<int> baud = {},
                std::optional<Framing> framing = {});
@@ -30,8 +33,9 @@ class ScanReport {
     void Aborted();
     // The final event: how many finds, after how long.
     void Done();
-    // In words: nothing answered, said on stderr in one line.
-    void NothingFound(const std::string& what);
+    // In words: nothing answered (or, listening, nothing was heard), said on
+    // stderr in one line.
+    void NothingFound(const std::string& what, bool listened = false);
     // Draws the progress line on the terminal (stderr); the next event
     // clears it first.
     void Progress(const std::string& text);

@@ -93,12 +93,12 @@ std::vector<LineName> Scanner::LinesToScan() {
         }
         return given.lines;
     }
-    const Census census = TakeCensus(numbering, layout_, stop_.get_token());
+    const Census census = TakeCensus(numbering, layout_, stop_.get_token(), options_.listen);
     for (const auto& [line, reason] : census.unusable) {
         report_.Unusable(line, reason);
     }
     if (census.usable.empty() && ending_.Why() == Ending::Cause::None) {
-        Say("no serial line found to scan");
+        Say(options_.listen ? "no serial line found to listen to" : "no serial line found to scan");
     }
     return census.usable;
 }
@@ -119,20 +119,32 @@ int Scanner::Scan() {
     Output traceOut(traceFile.get(), "the trace " + options_.trace, ending_);
     TraceFile trace(traceOut);
     std::vector<std::unique_ptr<LineProgress>> progress;
-    std::vector<std::unique_ptr<LineScan>> scans;
+    std::vector<std::unique_ptr<LineJob>> jobs;
     for (const LineName& line : lines) {
         progress.push_back(std::make_unique<LineProgress>());
-        scans.push_back(std::make_unique<LineScan>(
-            line, options_.plan, report_, traceFile ? &trace : nullptr, stop_, *progress.back()));
+        jobs.push_back(JobFor(line, traceFile ? &trace : nullptr, *progress.back()));
     }
-    RunAll(scans, progress);
+    RunAll(jobs, progress);
     const bool anyOpened =
-        std::any_of(scans.begin(), scans.end(), [](const auto& s) { return s->Opened(); });
+        std::any_of(jobs.begin(), jobs.end(), [](const auto& j) { return j->Opened(); });
     const int normal = report_.Finds() > 0 ? 0 : anyOpened ? 1 : kTrouble;
     if (normal == 1 && !options_.quiet && ending_.Why() == Ending::Cause::None) {
-        report_.NothingFound(WhatWasTried(lines));
+        report_.NothingFound(WhatWasTried(lines), options_.listen);
     }
     return Finish(normal);
+}
+
+std::unique_ptr<LineJob> Scanner::JobFor(const LineName& line, TraceFile* trace,
+                                         LineProgress& progress) {
+    if (!options_.listen) {
+        return std::make_unique<LineScan>(line, options_.plan, report_, trace, stop_, progress);
+    }
+    const ScanPlan& plan = options_.plan;
+    return std::make_unique<LineListenJob>(
+        line,
+        ListenPlan{line, plan.protocols, plan.rates, plan.framings,
+                   std::chrono::milliseconds(options_.dwellMs)},
+        report_, trace, stop_, progress);
 }
 
 int Scanner::Finish(int normal) {
@@ -151,15 +163,15 @@ int Scanner::Finish(int normal) {
     return ending_.Status(normal);
 }
 
-void Scanner::RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
+void Scanner::RunAll(const std::vector<std::unique_ptr<LineJob>>& jobs,
                      const std::vector<std::unique_ptr<LineProgress>>& progress) {
     const bool showProgress = !options_.quiet && ErrorIsTerminal();
     std::mutex mutex;
     std::condition_variable finished;
-    std::size_t running = scans.size();
+    std::size_t running = jobs.size();
     std::vector<std::jthread> workers;
-    for (const auto& scan : scans) {
-        workers.emplace_back([&, line = scan.get()] {
+    for (const auto& job : jobs) {
+        workers.emplace_back([&, line = job.get()] {
             line->Run();
             const std::lock_guard<std::mutex> lock(mutex);
             --running;
@@ -170,7 +182,7 @@ void Scanner::RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
         std::unique_lock<std::mutex> lock(mutex);
         while (!finished.wait_for(lock, kProgressInterval, [&] { return running == 0; })) {
             if (showProgress) {
-                report_.Progress(ProgressText(scans, progress));
+                report_.Progress(ProgressText(jobs, progress));
             }
         }
     }
@@ -181,7 +193,7 @@ void Scanner::RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
 }
 
 std::string Scanner::ProgressText(
-    const std::vector<std::unique_ptr<LineScan>>& scans,
+    const std::vector<std::unique_ptr<LineJob>>& jobs,
     const std::vector<std::unique_ptr<LineProgress>>& progress) const {
     long done = 0;
     long total = 0;
@@ -194,11 +206,15 @@ std::string Scanner::ProgressText(
     char shareText[64];
     std::snprintf(shareText, sizeof shareText, "%.0f %% done, about %.0f s left", share * 100,
                   left);
-    if (scans.size() == 1) {
-        return DisplayName(scans.front()->Name()) + ": " + std::to_string(progress.front()->baud) +
-               " baud, station " + std::to_string(progress.front()->station) + ", " + shareText;
+    if (jobs.size() == 1) {
+        const LineProgress& line = *progress.front();
+        const std::string where =
+            options_.listen
+                ? "listening at " + std::to_string(line.baud) + " baud"
+                : std::to_string(line.baud) + " baud, station " + std::to_string(line.station);
+        return DisplayName(jobs.front()->Name()) + ": " + where + ", " + shareText;
     }
-    return std::to_string(scans.size()) + " lines: " + shareText;
+    return std::to_string(jobs.size()) + " lines: " + shareText;
 }
 
 std::string Scanner::WhatWasTried(const std::vector<LineName>& lines) const {
@@ -216,7 +232,10 @@ std::string Scanner::WhatWasTried(const std::vector<LineName>& lines) const {
                                   : "at " + std::to_string(plan.rates.size()) + " rates from " +
                                         std::to_string(plan.rates.front()) + " to " +
                                         std::to_string(plan.rates.back()) + " baud";
-    return Listed(protocols, ", ") + " " + rates + ", stations " +
-           std::to_string(plan.firstStation) + "-" + std::to_string(plan.lastStation) + ", " +
-           Listed(framings, ", ") + ", on " + Listed(names, ", ");
+    const std::string stations = options_.listen
+                                     ? std::string()
+                                     : ", stations " + std::to_string(plan.firstStation) + "-" +
+                                           std::to_string(plan.lastStation);
+    return Listed(protocols, ", ") + " " + rates + stations + ", " + Listed(framings, ", ") +
+           ", on " + Listed(names, ", ");
 }

@@ -31,10 +31,12 @@ class Scanner {
     std::vector<LineName> LinesToScan();
     // Scans every line in a thread of its own, drawing the progress on the
     // terminal meanwhile when asked to.
-    void RunAll(const std::vector<std::unique_ptr<LineScan>>& scans,
+    void RunAll(const std::vector<std::unique_ptr<LineJob>>& jobs,
                 const std::vector<std::unique_ptr<LineProgress>>& progress);
-    std::string ProgressText(const std::vector<std::unique_ptr<LineScan>>& scans,
+    std::string ProgressText(const std::vector<std::unique_ptr<LineJob>>& jobs,
                              const std::vector<std::unique_ptr<LineProgress>>& progress) const;
+    // The work for one line: a scan, or a listen.
+    std::unique_ptr<LineJob> JobFor(const LineName& line, TraceFile* trace, LineProgress& progress);
     std::string WhatWasTried(const std::vector<LineName>& lines) const;
     // Writes the last events as the scan's end asks, and gives the status.
     int Finish(int normal);

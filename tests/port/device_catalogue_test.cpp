@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+#include <filesystem>
+
+#include "pty_line.h"
+
 namespace {
 
 TEST(DeviceCatalogueTest, DescriptionSaysWhatIsKnown) {
@@ -22,6 +27,17 @@ TEST(DeviceCatalogueTest, DescriptionSaysWhatIsKnown) {
     for (const Case& c : cases) {
         EXPECT_EQ(DescribeDevice("/dev/ttyUSB0", c.facts), c.expected);
     }
+}
+
+// A device is also named by its stable by-id name, through a link to it too.
+TEST(DeviceCatalogueTest, ByIdNameIsFoundForTheDeviceALinkLeadsTo) {
+    QTemporaryDir byId;
+    PtyLine pty;
+    const std::string stable = byId.filePath("usb-Maker_Adapter_A10K3XYZ-if00-port0").toStdString();
+    pty.LinkAt(stable);
+    const DeviceCatalogue catalogue(byId.path().toStdString());
+    EXPECT_EQ(catalogue.FactsOf(pty.SlavePath()).byIdName, stable);
+    EXPECT_EQ(catalogue.Describe(pty.SlavePath()), pty.SlavePath() + "\n" + stable);
 }
 
 }  // namespace

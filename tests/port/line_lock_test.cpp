@@ -147,6 +147,7 @@ TEST(LineLockTest, OwnLockLivesWhileTheLineIsUsed) {
         EXPECT_EQ(Read(path).substr(0, Read(path).find('\n')), std::to_string(::getpid()));
         EXPECT_NE(Read(path).find("\nport_tests\n"), std::string::npos) << Read(path);
         EXPECT_EQ(VerdictOn(pty.SlavePath(), locks), LineLocks::Verdict::Ours);
+        EXPECT_EQ(VerdictOn(link, locks), LineLocks::Verdict::Ours);
         EXPECT_THROW(LineLock(pty.SlavePath(), locks), PortFailure);  // one lock for both names
     }
     EXPECT_FALSE(std::filesystem::exists(path));

@@ -1,12 +1,15 @@
 // probelyn-sim: one simulated instrument on a pseudo-terminal, for trying the
 // program without hardware. Runs until interrupted (SIGINT, SIGTERM, SIGHUP).
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <vector>
 
+#include "bus_line.h"
 #include "framing.h"
 #include "instrument.h"
 
@@ -17,6 +20,8 @@ const char kUsage[] =
     "                    [--link PATH] [--delay MS] [--noise] [--partial N]\n"
     "                    [--pieces N --gap MS] [--babble] [--static] [--echo]\n"
     "                    [--framing 8N1|8E1|8O1|8N2|...] [--log FILE|-]\n"
+    "       probelyn-sim --bus --protocol P --baud RATE [--framing F] --poll LIST\n"
+    "                    [--answer LIST] [--poll-ms MS] [--link PATH]\n"
     "\n"
     "  --link PATH   put a symlink to the instrument's line at PATH\n"
     "                (e.g. /dev/ttyUSB0, so that the program lists it); never\n"
@@ -33,7 +38,14 @@ const char kUsage[] =
     "                not even parity, which reads as none)\n"
     "  --echo        hand every byte received straight back, as a two-wire\n"
     "                RS-485 adapter does\n"
-    "  --log FILE    log each request seen (time, rate, bytes); - for stdout\n";
+    "  --log FILE    log each request seen (time, rate, bytes); - for stdout\n"
+    "\n"
+    "  --bus         a live bus instead: a master polls the stations of --poll\n"
+    "                (e.g. 3,7,12) in turn, one every --poll-ms (default 100),\n"
+    "                and those of --answer reply; each frame is laid on a wire\n"
+    "                at the bus's rate and framing and handed over as a UART at\n"
+    "                the listener's own setting would receive it. At its end it\n"
+    "                says how many bytes the listener wrote.\n";
 
 [[noreturn]] void Usage(const char* problem) {
     std::fprintf(stderr, "probelyn-sim: %s\n%s", problem, kUsage);
@@ -59,7 +71,23 @@ struct Options {
     InstrumentConfig config;
     std::string link;
     bool has_protocol = false;
+    bool bus = false;
+    std::vector<int> polled;
+    std::vector<int> answering;
+    int pollMs = 100;
 };
+
+// A comma list of station numbers; a usage error naming the option otherwise.
+std::vector<int> Stations(const std::string& option, const std::string& text) {
+    std::vector<int> stations;
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', at), text.size());
+        stations.push_back(Number(option, text.substr(at, comma - at).c_str()));
+        at = comma + 1;
+    }
+    return stations;
+}
 
 Options Parse(int argc, char* argv[]) {
     Options o;
@@ -107,6 +135,14 @@ Options Parse(int argc, char* argv[]) {
                 Usage("--framing is 8, then N, E or O, then 1 or 2 (e.g. 8N1, 8O1)");
             }
             o.config.framing = *framing;
+        } else if (arg == "--bus") {
+            o.bus = true;
+        } else if (arg == "--poll") {
+            o.polled = Stations(arg, value());
+        } else if (arg == "--answer") {
+            o.answering = Stations(arg, value());
+        } else if (arg == "--poll-ms") {
+            o.pollMs = std::max(Number(arg, value()), 1);
         } else if (arg == "--echo") {
             o.config.echo = true;
         } else if (arg == "--log") {
@@ -122,7 +158,43 @@ Options Parse(int argc, char* argv[]) {
     if (!o.has_protocol) {
         Usage("--protocol is required");
     }
+    if (o.bus && o.polled.empty()) {
+        Usage("--bus needs --poll with the stations the master polls");
+    }
     return o;
+}
+
+// Places the line's link, saying why it could not.
+template <typename Line>
+bool Placed(Line& line, const std::string& link) {
+    if (link.empty()) {
+        return true;
+    }
+    try {
+        line.LinkAt(link);
+        return true;
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "probelyn-sim: %s\n", failure.what());
+        return false;
+    }
+}
+
+int RunBus(const Options& options, sigset_t& stop) {
+    BusLine bus({options.config.protocol,
+                 {options.config.baud, options.config.framing},
+                 options.polled,
+                 options.answering,
+                 options.pollMs});
+    if (!Placed(bus, options.link)) {
+        return 1;
+    }
+    std::printf("Bus on %s%s%s\n", bus.Device().c_str(), options.link.empty() ? "" : " linked at ",
+                options.link.c_str());
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stop, &signal);
+    std::printf("The listener wrote %ld bytes\n", bus.BytesWritten());
+    return 0;
 }
 
 }  // namespace
@@ -136,14 +208,12 @@ int main(int argc, char* argv[]) {
     sigaddset(&stop, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);  // the instrument thread inherits this
 
+    if (options.bus) {
+        return RunBus(options, stop);
+    }
     Instrument instrument(options.config);
-    if (!options.link.empty()) {
-        try {
-            instrument.LinkAt(options.link);
-        } catch (const std::exception& failure) {
-            std::fprintf(stderr, "probelyn-sim: %s\n", failure.what());
-            return 1;
-        }
+    if (!Placed(instrument, options.link)) {
+        return 1;
     }
     std::printf("Instrument on %s%s%s\n", instrument.Device().c_str(),
                 options.link.empty() ? "" : " linked at ", options.link.c_str());

@@ -1,0 +1,173 @@
+#include "bus.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "instrument_protocol.h"
+#include "probe_frames.h"
+
+namespace {
+
+constexpr std::int64_t kSecond = 1'000'000'000;
+
+std::int64_t BitNs(int baud) {
+    return kSecond / baud;
+}
+
+int BitsPerCharacter(const BusSetting& bus) {
+    return 1 + 8 + (bus.framing.parity != Parity::None ? 1 : 0) + bus.framing.stopBits;
+}
+
+// The parity bit that makes the character's ones even or odd.
+bool ParityBit(unsigned char byte, Parity parity) {
+    const bool odd = std::popcount(byte) % 2 == 1;
+    return parity == Parity::Even ? odd : !odd;
+}
+
+}  // namespace
+
+std::int64_t CharacterNs(const BusSetting& bus) {
+    return BitNs(bus.baud) * BitsPerCharacter(bus);
+}
+
+void Wire::Low(std::int64_t from, std::int64_t to) {
+    if (!lows_.empty() && lows_.back().second >= from) {
+        lows_.back().second = std::max(lows_.back().second, to);  // adjoining: one stretch
+        return;
+    }
+    lows_.emplace_back(from, to);
+}
+
+std::int64_t Wire::Send(unsigned char byte, std::int64_t at, const BusSetting& bus) {
+    const std::int64_t bit = BitNs(bus.baud);
+    std::vector<bool> bits{false};  // the start bit
+    for (int i = 0; i < 8; ++i) {
+        bits.push_back(((byte >> i) & 1) != 0);
+    }
+    if (bus.framing.parity != Parity::None) {
+        bits.push_back(ParityBit(byte, bus.framing.parity));
+    }
+    for (int i = 0; i < bus.framing.stopBits; ++i) {
+        bits.push_back(true);
+    }
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        if (!bits[i]) {
+            const std::int64_t start = at + static_cast<std::int64_t>(i) * bit;
+            Low(start, start + bit);
+        }
+    }
+    return at + static_cast<std::int64_t>(bits.size()) * bit;
+}
+
+std::int64_t Wire::Send(const std::string& bytes, std::int64_t at, const BusSetting& bus) {
+    for (const char c : bytes) {
+        at = Send(static_cast<unsigned char>(c), at, bus);
+    }
+    return at;
+}
+
+bool Wire::HighAt(std::int64_t t) const {
+    const auto after =
+        std::upper_bound(lows_.begin(), lows_.end(), t,
+                         [](std::int64_t time, const auto& low) { return time < low.first; });
+    return after == lows_.begin() || std::prev(after)->second <= t;
+}
+
+std::int64_t Wire::FallingEdgeAfter(std::int64_t t) const {
+    for (const auto& [start, end] : lows_) {
+        if (start > t) {
+            return start;
+        }
+    }
+    return -1;
+}
+
+void Wire::DropBefore(std::int64_t t) {
+    lows_.erase(lows_.begin(), std::find_if(lows_.begin(), lows_.end(),
+                                            [t](const auto& low) { return low.second > t; }));
+}
+
+std::vector<RxChar> Receive(const Wire& wire, const BusSetting& receiver, std::int64_t& from,
+                            std::int64_t until) {
+    const std::int64_t bit = BitNs(receiver.baud);
+    const bool parity = receiver.framing.parity != Parity::None;
+    std::vector<RxChar> chars;
+    for (std::int64_t edge = wire.FallingEdgeAfter(from); edge >= 0;
+         edge = wire.FallingEdgeAfter(from)) {
+        const std::int64_t stopAt = edge + bit / 2 + (parity ? 9 : 8) * bit + bit;
+        if (stopAt >= until) {
+            break;
+        }
+        if (wire.HighAt(edge + bit / 2)) {
+            from = edge + bit / 2;  // a glitch, not a start bit
+            continue;
+        }
+        RxChar c;
+        for (int i = 0; i < 8; ++i) {
+            if (wire.HighAt(edge + bit / 2 + (i + 1) * bit)) {
+                c.value = static_cast<unsigned char>(c.value | (1 << i));
+            }
+        }
+        if (parity) {
+            c.parityError = wire.HighAt(edge + bit / 2 + 9 * bit) !=
+                            ParityBit(c.value, receiver.framing.parity);
+        }
+        c.framingError = !wire.HighAt(stopAt);
+        chars.push_back(c);
+        from = stopAt;
+    }
+    return chars;
+}
+
+std::string Deliver(const std::vector<RxChar>& chars, const TtyInput& input) {
+    std::string out;
+    for (const RxChar& c : chars) {
+        const char value = static_cast<char>(c.value);
+        if (c.Break()) {
+            out += input.markErrors ? std::string("\377\0\0", 3) : std::string(1, '\0');
+        } else if ((c.framingError || c.parityError) && input.checkParity) {
+            if (!input.ignoreErrors) {
+                out += input.markErrors ? std::string("\377\0", 2) + value : std::string(1, '\0');
+            }
+        } else if (c.framingError || c.parityError) {
+            out += value;
+        } else {
+            out += value;
+            if (c.value == 0377 && input.markErrors) {
+                out += value;
+            }
+        }
+    }
+    return out;
+}
+
+std::string OverPty(const std::vector<RxChar>& chars, const TtyInput& input) {
+    std::string out;
+    for (const RxChar& c : chars) {
+        if (!c.framingError && !c.parityError) {
+            out += static_cast<char>(c.value);
+        } else if (!input.markErrors && !input.ignoreErrors) {
+            out += '\0';
+        }
+    }
+    return out;
+}
+
+std::vector<BusFrame> PollRound(Protocol protocol, const std::vector<int>& polled,
+                                const std::vector<int>& answering, const BusSetting& bus,
+                                std::int64_t at, std::int64_t pollNs, std::int64_t replyDelayNs) {
+    std::vector<BusFrame> frames;
+    for (const int station : polled) {
+        const std::string request = protocol == Protocol::Ascii    ? AsciiRequest(station)
+                                    : protocol == Protocol::Modbus ? ModbusRequest(station)
+                                                                   : LyraBusRequest(station);
+        frames.push_back({at, request});
+        if (std::find(answering.begin(), answering.end(), station) != answering.end()) {
+            const std::int64_t end =
+                at + CharacterNs(bus) * static_cast<std::int64_t>(request.size());
+            frames.push_back({end + replyDelayNs, ReplyFor(protocol, station)});
+        }
+        at += pollNs;
+    }
+    return frames;
+}
