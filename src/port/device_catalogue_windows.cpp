@@ -1,9 +1,12 @@
 // What Windows knows of its COM ports: SetupAPI's friendly name and maker,
 // by the port's name ("COM3").
-#include <devguid.h>
-#include <initguid.h>
-#include <setupapi.h>
+// In this order: the GUIDs of devguid.h are defined where initguid.h is in.
+// clang-format off
 #include <windows.h>
+#include <initguid.h>
+#include <devguid.h>
+#include <setupapi.h>
+// clang-format on
 
 #include <memory>
 

@@ -88,6 +88,7 @@ struct OsLine::State {
     ~State() {
         if (restore) {
             ::ioctl(fd, TCSETS2, &found);
+            ::ioctl(fd, TIOCNXCL);  // others may open it again, as before
         }
         if (fd != -1) {
             ::close(fd);

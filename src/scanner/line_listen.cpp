@@ -9,7 +9,7 @@ namespace {
 // Marked errors that leave a setting at once when no frame decodes there.
 constexpr int kErrorsToLeave = 2;
 
-std::vector<Heard> IdentifiedIn(Traffic& traffic) {
+std::vector<Heard> IdentifiedIn(const Traffic& traffic) {
     std::vector<Heard> found;
     for (const Heard& heard : traffic.Heards()) {
         if (Identified(heard, traffic.Errors())) {
@@ -21,7 +21,7 @@ std::vector<Heard> IdentifiedIn(Traffic& traffic) {
     return found;
 }
 
-bool AnyFrame(Traffic& traffic) {
+bool AnyFrame(const Traffic& traffic) {
     const std::vector<Heard> heards = traffic.Heards();
     return std::any_of(heards.begin(), heards.end(), [](const Heard& h) { return h.frames > 0; });
 }

@@ -89,7 +89,8 @@ namespace {
 std::string Joined(const std::vector<int>& numbers, const char* separator) {
     std::string text;
     for (const int n : numbers) {
-        text += (text.empty() ? "" : separator) + std::to_string(n);
+        text += text.empty() ? "" : separator;
+        text += std::to_string(n);
     }
     return text;
 }
@@ -97,7 +98,8 @@ std::string Joined(const std::vector<int>& numbers, const char* separator) {
 std::string FramingsText(const std::vector<Framing>& framings, const char* separator, bool quoted) {
     std::string text;
     for (const Framing& f : framings) {
-        text += (text.empty() ? "" : separator) + (quoted ? FramingText(f) : NameOf(f));
+        text += text.empty() ? "" : separator;
+        text += quoted ? FramingText(f) : NameOf(f);
     }
     return text;
 }

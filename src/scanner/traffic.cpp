@@ -151,14 +151,12 @@ FrameAt ParserOf(Protocol protocol) {
     return &LyraBusAt;
 }
 
-std::vector<int> Marked(const std::vector<bool>& stations) {
-    std::vector<int> marked;
-    for (std::size_t n = 0; n < stations.size(); ++n) {
-        if (stations[n]) {
-            marked.push_back(static_cast<int>(n));
-        }
+// Adds the station to the ascending list, once.
+void AddStation(std::vector<int>& stations, int station) {
+    const auto at = std::lower_bound(stations.begin(), stations.end(), station);
+    if (at == stations.end() || *at != station) {
+        stations.insert(at, station);
     }
-    return marked;
 }
 
 // The most bytes a frame of the protocol can take, so that what starts at a
@@ -181,11 +179,7 @@ constexpr std::size_t kDistinctKept = 64;
 }  // namespace
 
 FrameDecoder::FrameDecoder(Protocol protocol)
-    : protocol_(protocol),
-      lookahead_(Lookahead(protocol)),
-      polled_(1000, false),
-      answered_(1000, false),
-      heard_{protocol} {}
+    : protocol_(protocol), lookahead_(Lookahead(protocol)), heard_{protocol} {}
 
 void FrameDecoder::Take(char byte) {
     run_ += byte;
@@ -203,16 +197,18 @@ void FrameDecoder::EndRun() {
 void FrameDecoder::Note(std::size_t length, bool request, int station, int function) {
     ++heard_.frames;
     const std::string frame = run_.substr(at_, length);
-    if (seen_.size() < kDistinctKept && std::find(seen_.begin(), seen_.end(), frame) == seen_.end()) {
+    if (seen_.size() < kDistinctKept &&
+        std::find(seen_.begin(), seen_.end(), frame) == seen_.end()) {
         seen_.push_back(frame);
+        heard_.distinct = static_cast<int>(seen_.size());
     }
     if (request) {
-        polled_[static_cast<std::size_t>(station)] = true;
+        AddStation(heard_.polled, station);
         open_ = true;
         openStation_ = station;
         openFunction_ = function;
     } else if (open_ && openStation_ == station && openFunction_ == function) {
-        answered_[static_cast<std::size_t>(station)] = true;
+        AddStation(heard_.answered, station);
         ++heard_.exchanges;
         open_ = false;
     }
@@ -222,7 +218,8 @@ void FrameDecoder::Advance(bool ended) {
     const FrameAt frameAt = ParserOf(protocol_);
     while (at_ < run_.size() && (ended || run_.size() - at_ >= lookahead_)) {
         const std::optional<Frame> open =
-            open_ ? std::optional<Frame>(Frame{true, openStation_, openFunction_, 0}) : std::nullopt;
+            open_ ? std::optional<Frame>(Frame{true, openStation_, openFunction_, 0})
+                  : std::nullopt;
         if (const std::optional<Frame> frame = frameAt(run_, at_, open)) {
             Note(frame->length, frame->request, frame->station, frame->function);
             at_ += frame->length;
@@ -237,10 +234,7 @@ void FrameDecoder::Advance(bool ended) {
     }
 }
 
-const Heard& FrameDecoder::Result() {
-    heard_.polled = Marked(polled_);
-    heard_.answered = Marked(answered_);
-    heard_.distinct = static_cast<int>(seen_.size());
+const Heard& FrameDecoder::Result() const {
     return heard_;
 }
 
@@ -261,9 +255,9 @@ void Traffic::Add(char byte) {
     }
 }
 
-std::vector<Heard> Traffic::Heards() {
+std::vector<Heard> Traffic::Heards() const {
     std::vector<Heard> heards;
-    for (FrameDecoder& decoder : decoders_) {
+    for (const FrameDecoder& decoder : decoders_) {
         heards.push_back(decoder.Result());
     }
     return heards;

@@ -37,7 +37,7 @@ class FrameDecoder {
     void Take(char byte);
     // Silence or an errored character: the run under way ends.
     void EndRun();
-    const Heard& Result();
+    const Heard& Result() const;
 
   private:
     // Decodes at the run's front while enough bytes are in to tell (all,
@@ -53,8 +53,6 @@ class FrameDecoder {
     bool open_ = false;  // a request awaits its reply
     int openStation_ = 0;
     int openFunction_ = 0;
-    std::vector<bool> polled_;
-    std::vector<bool> answered_;
     std::vector<std::string> seen_;
     Heard heard_;
 };
@@ -81,7 +79,7 @@ class Traffic {
     // Characters received with an error.
     int Errors() const { return errors_; }
     // Each protocol's frames so far.
-    std::vector<Heard> Heards();
+    std::vector<Heard> Heards() const;
 
   private:
     void Add(char byte);

@@ -58,6 +58,9 @@ int FakePort::Open(const LineSettings& settings) {
         result = found == open_by_line.end() ? 0 : found->second;
     }
     open_ = result >= 1;
+    if (on_open) {
+        on_open(settings);
+    }
     return result;
 }
 

@@ -34,6 +34,9 @@ class FakePort : public PortComponent {
 
     // Makes bytes arrive `after` from the clock's present moment.
     void Arrive(Clock::Duration after, const std::string& bytes);
+    // Forgets the bytes still to arrive, as a line reopened at another
+    // setting receives none of them.
+    void DropArrivals() { arrivals_.clear(); }
     void UseClock(FakeClock* clock) { clock_ = clock; }
     // Requests a stop through `stop` `after` from the clock's present moment,
     // as a signal arriving during a wait.
@@ -43,6 +46,9 @@ class FakePort : public PortComponent {
     }
     // Called with each written request, e.g. to script a reply.
     std::function<void(const std::string&)> on_write;
+    // Called at each Open with its settings, e.g. to script what a bus
+    // delivers at them.
+    std::function<void(const LineSettings&)> on_open;
 
     int open_result = 1;
     // When not empty, Open returns the value for the line set, 0 for others.

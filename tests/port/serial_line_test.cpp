@@ -1,7 +1,9 @@
 // The real line on pseudo-terminals, as during a scan.
 #include "serial_line.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -262,6 +264,35 @@ TEST_F(SerialLineTest, FramingReachesTheLineAndTheSettingsComeBackAtClose) {
         ASSERT_TRUE(ReadLineRates(pty_.MasterFd(), &after));
         EXPECT_EQ(after.output, before.output) << name;
         EXPECT_EQ(after.twoStopBits, before.twoStopBits) << name;
+    }
+}
+
+// While open the line is this program's alone (other users' opens fail);
+// closed, it is anybody's again.
+TEST_F(SerialLineTest, LineIsExclusiveWhileOpen) {
+    const auto exclusive = [&] {
+        const int fd = ::open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        int flag = -1;
+        ::ioctl(fd, TIOCGEXCL, &flag);
+        ::close(fd);
+        return flag;
+    };
+    OpenAt(9600);
+    EXPECT_EQ(exclusive(), 1);
+    line_.Close();
+    EXPECT_EQ(exclusive(), 0);
+}
+
+// Scanning, a character received with an error is dropped; listening, it is
+// marked, parity checked.
+TEST_F(SerialLineTest, ListeningMarksErrorsScanningDropsThem) {
+    for (const bool listen : {false, true}) {
+        ASSERT_EQ(line_.Open({.line = {.com = 1}, .baud = 9600, .listen = listen}), 1);
+        LineRates rates;
+        ASSERT_TRUE(ReadLineRates(pty_.MasterFd(), &rates));
+        EXPECT_EQ(rates.markErrors, listen);
+        EXPECT_EQ(rates.checkParity, listen);
+        EXPECT_EQ(rates.ignoreErrors, !listen);
     }
 }
 

@@ -38,6 +38,12 @@ TEST(ScanOptionsTest, CommandLineIsUnderstoodOrRefusedWithItsReason) {
         {{"--framing", "8N1x"}, "not '8N1x'"},
         {{"--framing", "7E1"}, "not '7E1'"},
         {{"--protocol", "Modbus"}, "--protocol is ascii, modbus or lyrabus, not 'Modbus'"},
+        {{"--listen", "--station", "1-3"}, "--station has no meaning with --listen"},
+        {{"--all", "--listen"}, "--all has no meaning with --listen"},
+        {{"--listen", "--extra-wait-ms=5"}, "--extra-wait-ms has no meaning with --listen"},
+        {{"--dwell-ms", "500"}, "--dwell-ms is for --listen"},
+        {{"--listen", "--dwell-ms", "99"}, "from 100 to 60000, not '99'"},
+        {{"--listen", "--dwell-ms=60000", "--rate", "9600", "--framing", "8o1"}, ""},
     };
     for (const auto& row : rows) {
         const ParsedOptions parsed = ParseOptions(row.args);
@@ -61,6 +67,10 @@ TEST(ScanOptionsTest, DefaultsAreTheWholeScan) {
     EXPECT_EQ(plan.lastStation, 255);
     EXPECT_EQ(plan.extraWaitMs, 0);
     EXPECT_TRUE(plan.stopAtFind);
+    const ScanOptions listen = ParseOptions({"--listen"}).options;
+    EXPECT_EQ(listen.plan.framings,
+              (std::vector<Framing>{Framing{}, {Parity::Even, 1}, {Parity::Odd, 1}}));
+    EXPECT_EQ(listen.dwellMs, 1000);
 }
 
 // Values given twice are tried once, in the order first given; either form

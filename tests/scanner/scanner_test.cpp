@@ -12,6 +12,7 @@
 #include <QThread>
 #include <memory>
 
+#include "bus_line.h"
 #include "instrument.h"
 #include "probe_frames.h"
 
@@ -285,6 +286,54 @@ TEST_F(ScannerTest, AllGoesOnAfterAFind) {
     QFile file(trace);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains(Hex(LyraBusRequest(2)).toLatin1()));
+}
+
+// Live buses listened to at once, none of them sent a byte: each identified
+// at its setting with its stations; a silent and a noisy line give nothing.
+TEST_F(ScannerTest, ListenIdentifiesLiveBusesWithoutWritingToThem) {
+    const Framing odd{Parity::Odd, 1};
+    std::vector<std::unique_ptr<BusLine>> buses;
+    QStringList args = {"--listen",  "--json",  "--rate",     "115200,76800,19200,9600",
+                        "--framing", "8N1,8O1", "--dwell-ms", "400"};
+    for (const BusConfig& config : {BusConfig{Protocol::Modbus, {19200, {}}, {3, 7, 12}, {3, 7}},
+                                    BusConfig{Protocol::LyraBus, {76800, odd}, {4, 9}, {9}},
+                                    BusConfig{Protocol::Ascii, {9600, {}}, {12, 345}, {12, 345}}}) {
+        buses.push_back(std::make_unique<BusLine>(config));
+        const QString link = dir_.filePath(QString("ttyProbelynBus%1").arg(buses.size()));
+        buses.back()->LinkAt(link.toStdString());
+        args << "--port" << link;
+    }
+    const Ran heard = Scan(args);
+    EXPECT_EQ(heard.status, 0) << heard.err.toStdString();
+    const QString out = WithoutTimes(heard.out);
+    for (const QString& event :
+         {QString("\"protocol\":\"modbus\",\"baud\":19200,\"framing\":\"8N1\",\"polled\":[3,7,12],"
+                  "\"answered\":[3,7],"),
+          QString("\"protocol\":\"lyrabus\",\"baud\":76800,\"framing\":\"8O1\",\"polled\":[4,9],"
+                  "\"answered\":[9],"),
+          QString("\"protocol\":\"ascii\",\"baud\":9600,\"framing\":\"8N1\",\"polled\":[12,345],"
+                  "\"answered\":[12,345],")}) {
+        EXPECT_TRUE(out.contains(event)) << out.toStdString();
+    }
+    EXPECT_TRUE(out.endsWith("{\"event\":\"done\",\"finds\":3,\"elapsed_s\":T}\n"));
+    for (const auto& bus : buses) {
+        EXPECT_EQ(bus->BytesWritten(), 0);
+    }
+    const QString silent = Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 5});
+    const QString noisy =
+        Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 5, .static_noise = true});
+    const Ran nothing = Scan({"--listen", "--port", silent, "--port", noisy, "--rate", "19200,9600",
+                              "--framing", "8N1", "--dwell-ms", "300"});
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.out, "");
+    EXPECT_TRUE(
+        nothing.err.startsWith("probelyn-scan: no traffic heard at any rate: ascii, modbus, "
+                               "lyrabus at 2 rates from 19200 to 9600 baud, 8N1, on " +
+                               silent + ", " + noisy + ", in "))
+        << nothing.err.toStdString();
+    for (const auto& instrument : instruments_) {
+        EXPECT_EQ(instrument->Requests(), 0);
+    }
 }
 
 TEST_F(ScannerTest, OddParityIsFoundInItsOwnSweep) {
