@@ -1,22 +1,17 @@
 #include "device_catalogue.h"
 
+#include "line_name.h"
+
 #include <filesystem>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// The device a path leads to (a link followed), or the path itself.
-std::string Resolved(const std::string& path) {
-    std::error_code error;
-    const fs::path target = fs::canonical(path, error);
-    return error ? path : target.string();
-}
-
 std::string ByIdName(const std::string& target, const std::string& folder) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
-        if (Resolved(entry.path().string()) == target) {
+        if (ResolvedDevice(entry.path().string()) == target) {
             return entry.path().string();
         }
     }
@@ -47,7 +42,7 @@ DeviceCatalogue::DeviceCatalogue(std::string byIdFolder)
     : byIdFolder_(std::move(byIdFolder)), known_(KnownSerialDevices()) {}
 
 DeviceFacts DeviceCatalogue::FactsOf(const std::string& device) const {
-    const std::string target = Resolved(device);
+    const std::string target = ResolvedDevice(device);
     DeviceFacts facts;
     for (const auto& [known, about] : known_) {
         if (known == target || known == device) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "line_lock.h"
+#include "line_name.h"
 #include "port_failure.h"
 
 namespace {
@@ -31,18 +32,11 @@ std::string Mangled(std::string path) {
     return path;
 }
 
-// The device a path leads to; the path itself when it leads nowhere.
-std::string Resolved(const std::string& device) {
-    std::error_code error;
-    const fs::path target = fs::canonical(device, error);
-    return error ? device : target.string();
-}
-
 // The names other programs lock the device under: its own name and that of
 // the device a link leads to (LCK..ttyUSB0), and both whole paths with '/'
 // made '_', as Qt writes them for devices outside /dev.
 std::vector<std::string> LockNames(const std::string& device) {
-    const std::string target = Resolved(device);
+    const std::string target = ResolvedDevice(device);
     return {fs::path(device).filename().string(), fs::path(target).filename().string(),
             Mangled(device), Mangled(target)};
 }
@@ -50,7 +44,7 @@ std::vector<std::string> LockNames(const std::string& device) {
 // The name this program locks a device under: that of the device it leads
 // to, its whole path where it lies outside /dev itself.
 std::string OwnLockName(const std::string& device) {
-    const fs::path target = Resolved(device);
+    const fs::path target = ResolvedDevice(device);
     return target.parent_path() == "/dev" ? target.filename().string() : Mangled(target.string());
 }
 

@@ -1,5 +1,7 @@
 #include "line_name.h"
 
+#include <filesystem>
+
 std::string DisplayName(const LineName& line) {
     if (!line.com) {
         return line.device;
@@ -9,4 +11,10 @@ std::string DisplayName(const LineName& line) {
         return com;
     }
     return com + " (" + line.device + ")";
+}
+
+std::string ResolvedDevice(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    return error ? path : target.string();
 }

@@ -19,6 +19,10 @@ struct LineName {
 // device is COM3, as on Windows), the device alone where no number is given.
 std::string DisplayName(const LineName& line);
 
+// The device a path leads to, links followed; the path itself when it leads
+// nowhere. One device given under two names resolves to one.
+std::string ResolvedDevice(const std::string& path);
+
 // For test failures: the name as messages give it.
 inline void PrintTo(const LineName& line, std::ostream* out) {
     *out << DisplayName(line);

@@ -14,14 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The device a name leads to, links followed; the name itself when it leads
-// nowhere.
-std::string Resolved(const std::string& path) {
-    std::error_code error;
-    const fs::path target = fs::canonical(path, error);
-    return error ? path : target.string();
-}
-
 // n of "COMn" (either case), or nothing for any other name.
 std::optional<int> ComNumber(const std::string& name) {
     if (name.size() < 4 || name.size() > 6) {
@@ -40,9 +32,9 @@ std::optional<int> ComNumber(const std::string& name) {
 
 // The COM number the numbering gives the device, if any.
 std::optional<int> ComOf(const ComPortNames& numbering, const std::string& device) {
-    const std::string target = Resolved(device);
+    const std::string target = ResolvedDevice(device);
     for (const LineName& line : numbering.Lines()) {
-        if (line.com && (line.device == device || Resolved(line.device) == target)) {
+        if (line.com && (line.device == device || ResolvedDevice(line.device) == target)) {
             return line.com;
         }
     }
@@ -62,7 +54,7 @@ bool IsConsole(const std::string& device, const std::vector<std::string>& consol
         const std::string name = fs::path(path).filename().string();
         return std::find(consoles.begin(), consoles.end(), name) != consoles.end();
     };
-    return named(device) || named(Resolved(device));
+    return named(device) || named(ResolvedDevice(device));
 }
 
 // Why the line does not open; empty when it opens, or when its device is not
@@ -95,7 +87,7 @@ GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames&
         } else {
             line.com = ComOf(numbering, port);
         }
-        const std::string device = Resolved(line.device);
+        const std::string device = ResolvedDevice(line.device);
         const auto same = std::find(devices.begin(), devices.end(), device);
         if (same != devices.end()) {
             const LineName& first = given.lines[static_cast<std::size_t>(same - devices.begin())];

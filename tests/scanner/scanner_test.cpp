@@ -14,6 +14,7 @@
 
 #include "bus_line.h"
 #include "instrument.h"
+#include "lock_files.h"
 #include "probe_frames.h"
 
 namespace {
@@ -42,22 +43,6 @@ QString Hex(const std::string& bytes) {
 
 QString WithoutTimes(QString json) {
     return json.replace(QRegularExpression("\"elapsed_s\":[0-9.]+"), "\"elapsed_s\":T");
-}
-
-// Lock files in the system's lock folders that name the device.
-QStringList LocksFor(const QString& device) {
-    QString mangled = device;
-    mangled.replace('/', '_');
-    const QString pts = QFileInfo(device).canonicalFilePath().replace('/', '_');
-    QStringList found;
-    for (const QString& folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock")}) {
-        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::System)) {
-            if (name.endsWith(mangled) || (!pts.isEmpty() && name.endsWith(pts))) {
-                found << folder + "/" + name;
-            }
-        }
-    }
-    return found;
 }
 
 class ScannerTest : public testing::Test {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "instrument.h"
+#include "lock_files.h"
 
 namespace {
 
@@ -30,23 +31,6 @@ struct EndCase {
 
 void PrintTo(const EndCase& c, std::ostream* out) {
     *out << c.name;
-}
-
-// Lock files that name the device or the device it leads to, whole paths
-// with '/' made '_'.
-QStringList LocksFor(const QString& device) {
-    QString mangled = device;
-    mangled.replace('/', '_');
-    const QString target = QFileInfo(device).canonicalFilePath().replace('/', '_');
-    QStringList found;
-    for (const QString& folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock")}) {
-        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::System)) {
-            if (name.endsWith(mangled) || (!target.isEmpty() && name.endsWith(target))) {
-                found << folder + "/" + name;
-            }
-        }
-    }
-    return found;
 }
 
 bool AwaitLine(QProcess& program, const QByteArray& line) {
