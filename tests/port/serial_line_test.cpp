@@ -307,18 +307,4 @@ TEST_F(SerialLineTest, WhatCameBeforeTheOpenIsDiscarded) {
     EXPECT_EQ(line_.InputCount(), 0);
 }
 
-// A stop requested during a wait ends it at once.
-TEST_F(SerialLineTest, StopEndsTheWaitAtOnce) {
-    OpenAt(9600);
-    std::stop_source stop;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        stop.request_stop();
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(line_.WaitForInput(std::chrono::seconds(20), stop.get_token()));
-    stopper.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-}
-
 }  // namespace

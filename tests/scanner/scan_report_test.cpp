@@ -93,18 +93,6 @@ TEST_F(ScanReportTest, EveryFieldStandsOnItsOwn) {
     EXPECT_EQ(report.Finds(), 1);
 }
 
-TEST_F(ScanReportTest, InWordsFindsGoToStdoutTheRestToStderr) {
-    ScanReport report(false, out_, err_);
-    report.Found({.com = 3, .device = "/dev/ttyACM0"}, {Protocol::LyraBus, 9600, 4, {}});
-    report.Error({.com = std::nullopt, .device = "/dev/pts/7"}, "gone");
-    EXPECT_EQ(Written(),
-              "Lyrabus device on COM3 (/dev/ttyACM0) at 9600 baudrate on station 4, 8N1\n");
-    std::rewind(err_);
-    char said[128] = {};
-    ASSERT_NE(std::fgets(said, sizeof said, err_), nullptr);
-    EXPECT_STREQ(said, "probelyn-scan: /dev/pts/7: gone\n");
-}
-
 #ifndef _WIN32
 // A full disk is said once and stops the scan with status 2; a reader that
 // went away (EPIPE) ends it quietly with 141; whichever came first decides.

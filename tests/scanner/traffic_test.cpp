@@ -21,11 +21,12 @@ std::string WithNibbles(const std::string& bytes) {
 
 // Each piece is one read; pieces come 10 ms apart at 9600 baud, more than
 // the 3.65 ms of silence that end a run, unless joined in one piece.
-Heard Heard(Protocol protocol, const std::vector<std::string>& pieces, int* errors = nullptr) {
+Heard Heard(Protocol protocol, const std::vector<std::string>& pieces, int* errors = nullptr,
+            std::chrono::microseconds gap = std::chrono::milliseconds(10)) {
     Traffic traffic(9600, {protocol});
-    std::chrono::milliseconds at{0};
+    std::chrono::microseconds at{0};
     for (const std::string& piece : pieces) {
-        traffic.Take(piece, at += std::chrono::milliseconds(10));
+        traffic.Take(piece, at += gap);
     }
     traffic.Finish();
     if (errors != nullptr) {
@@ -87,7 +88,7 @@ TEST(TrafficTest, FramesByEachProtocolsRules) {
          1},
         {"ASCII, LF after CR", Protocol::Ascii, {AsciiRequest(12), "?\r\n"}, {12}, {12}, 2, 0},
         {"ASCII unanswered", Protocol::Ascii, {"!345:A\r", AsciiRequest(12)}, {12, 345}, {}, 2, 0},
-        {"ASCII without ':'", Protocol::Ascii, {"!345A\r"}, {}, {}, 0, 1},
+        {"ASCII without ':'", Protocol::Ascii, {"!345AB\r"}, {}, {}, 0, 1},
         {"ASCII reply with no request", Protocol::Ascii, {"?\r"}, {}, {}, 0, 1},
     };
     for (const auto& row : rows) {
@@ -119,6 +120,15 @@ TEST(TrafficTest, MarkedErrorsAreCountedAndEndTheRun) {
     EXPECT_EQ(errors, 1);
     EXPECT_EQ(split.frames, 0);
     EXPECT_EQ(split.badFrames, 2);
+}
+
+// A frame handed over in pieces two characters apart is one run; a gap of
+// four characters ends it.
+TEST(TrafficTest, SilenceOfThreeAndAHalfCharactersEndsARun) {
+    const std::string request = ModbusRequest(3);
+    const std::vector<std::string> halves = {request.substr(0, 4), request.substr(4)};
+    EXPECT_EQ(Heard(Protocol::Modbus, halves, nullptr, std::chrono::microseconds(2083)).frames, 1);
+    EXPECT_EQ(Heard(Protocol::Modbus, halves, nullptr, std::chrono::microseconds(4166)).frames, 0);
 }
 
 // What makes traffic: three frames, one exchange, two distinct frames, few

@@ -47,29 +47,6 @@ TEST(SimLinkTest, OwnLinkIsRemovedOnlyWhileItIsStillItsOwn) {
     EXPECT_TRUE(fs::is_regular_file(link));
 }
 
-// Noise never waits for a reader: a line nobody reads takes what fits.
-TEST(SimLinkTest, NoiseOnALineNobodyReadsNeverBlocks) {
-    PtyLine pty;
-    for (int i = 0; i < 64; ++i) {
-        pty.Offer(std::string(16384, 'x'));
-    }
-    SUCCEED();
-}
-
-// A babbling simulator ends at once when asked to, and its link goes with it.
-TEST(SimLinkTest, EndsAtOnceAndTakesItsLinkAlong) {
-    QTemporaryDir dir;
-    const std::string link = dir.filePath("ttyUSB3").toStdString();
-    for (const char* signal : {"TERM", "INT"}) {
-        const std::string command =
-            std::string(SIMULATOR) + " --protocol modbus --babble --static --link " + link +
-            " > /dev/null & sleep 1; kill -" + signal +
-            " $!; timeout 5 sh -c 'while kill -0 '$!'; do sleep 0.05; done'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << signal;
-        EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << signal;
-    }
-}
-
 TEST(SimLinkTest, HelpIsUsageAndSuccess) {
     const std::string command = std::string(SIMULATOR) + " --help > /dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
