@@ -215,6 +215,10 @@ TEST_F(ScannerTest, ResultsThatCannotBeWrittenAreTrouble) {
          "probelyn-scan: standard output is closed; there is nowhere to write the results\n"},
         {"trace on a full disk", scan + QStringList{"--trace", "/dev/full"}, [](QProcess&) {},
          "probelyn-scan: cannot write the trace /dev/full: No space left on device\n"},
+        {"trace in no folder", scan + QStringList{"--trace", "/nonexistent/trace.jsonl"},
+         [](QProcess&) {},
+         "probelyn-scan: cannot write the trace /nonexistent/trace.jsonl: No such file or "
+         "directory\n"},
         {"help on a full disk",
          {"--help"},
          [](QProcess& p) { p.setStandardOutputFile("/dev/full"); },
