@@ -87,6 +87,16 @@ TEST_F(WindowsLineTest, WaitsAreForNewBytesAndEndAtAStop) {
     EXPECT_EQ(line_.Read(999), "ab");
 }
 
+// Listening, bytes come marked as a POSIX tty marks them: a real 0377 doubled.
+TEST_F(WindowsLineTest, ListeningDoublesA0377) {
+    ASSERT_EQ(line_.Open(
+                  {.line = {.com = std::nullopt, .device = port_}, .baud = 115200, .listen = true}),
+              1);
+    line_.Write(std::string("a\xFF", 2));  // the echo stands in for a bus
+    ASSERT_TRUE(AwaitCount(3));
+    EXPECT_EQ(line_.Read(999), std::string("a\xFF\xFF", 3));
+}
+
 TEST_F(WindowsLineTest, PortThatDoesNotExistHasNoDevice) {
     SerialLine line;
     try {
