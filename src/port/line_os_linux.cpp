@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "line_os.h"
+#include "line_rate.h"
 #include "port_failure.h"
 
 namespace {
@@ -132,8 +133,8 @@ OsLine::OsLine(const std::string& device, const LineSettings& settings)
 OsLine::~OsLine() = default;
 
 int OsLine::AppliedRate() const {
-    termios2 tio{};
-    return ::ioctl(state_->fd, TCGETS2, &tio) == 0 ? static_cast<int>(tio.c_ospeed) : -1;
+    LineRates rates;
+    return ReadLineRates(state_->fd, &rates) ? rates.output : -1;
 }
 
 std::size_t OsLine::Queued() {

@@ -64,6 +64,11 @@ void ScanReport::Say(const std::string& line) {
     std::fflush(err_);
 }
 
+void ScanReport::Note(const std::string& text) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Say(text);
+}
+
 void ScanReport::Progress(const std::string& text) {
     const std::lock_guard<std::mutex> lock(mutex_);
     std::fprintf(err_, "\r\033[K%s", text.c_str());

@@ -36,6 +36,8 @@ class ScanReport {
     // In words: nothing answered (or, listening, nothing was heard), said on
     // stderr in one line.
     void NothingFound(const std::string& what, bool listened = false);
+    // A word for people on stderr ("probelyn-scan: ..."), in any mode.
+    void Note(const std::string& text);
     // Draws the progress line on the terminal (stderr); the next event
     // clears it first.
     void Progress(const std::string& text);

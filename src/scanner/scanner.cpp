@@ -30,7 +30,6 @@ Scanner::Scanner(const ScanOptions& options, MachineLayout layout, Output& out, 
       layout_(std::move(layout)),
       ending_(ending),
       stop_(stop),
-      err_(err),
       report_(options.json, out, err) {}
 
 int Scanner::Run() {
@@ -40,15 +39,10 @@ int Scanner::Run() {
     return options_.listPorts ? ListPorts() : Scan();
 }
 
-void Scanner::Say(const std::string& text) {
-    std::fprintf(err_, "probelyn-scan: %s\n", text.c_str());
-    std::fflush(err_);
-}
-
 int Scanner::ListNames() {
     const ComPortNames numbering = ComPortNames::System(layout_.deviceFolder);
     if (numbering.IsNative()) {
-        Say("COMn is the port's own name here; --list-ports lists the ports that open");
+        report_.Note("COMn is the port's own name here; --list-ports lists the ports that open");
         return ending_.Status(0);
     }
     const std::vector<LineName> lines = numbering.Lines();
@@ -56,7 +50,7 @@ int Scanner::ListNames() {
         report_.Listed(line, "");
     }
     if (lines.empty()) {
-        Say("no serial line found");
+        report_.Note("no serial line found");
         return ending_.Status(kTrouble);
     }
     return ending_.Status(0);
@@ -75,7 +69,7 @@ int Scanner::ListPorts() {
         report_.Unusable(line, reason);
     }
     if (census.usable.empty() && ending_.Why() == Ending::Cause::None) {
-        Say("no serial line found");
+        report_.Note("no serial line found");
         return ending_.Status(kTrouble);
     }
     return ending_.Status(0);
@@ -86,10 +80,10 @@ std::vector<LineName> Scanner::LinesToScan() {
     if (!options_.ports.empty()) {
         const GivenLines given = LinesGiven(options_.ports, numbering);
         for (const std::string& merged : given.merged) {
-            Say(merged);
+            report_.Note(merged);
         }
         if (!given.error.empty()) {
-            Say(given.error);
+            report_.Note(given.error);
         }
         return given.lines;
     }
@@ -98,7 +92,8 @@ std::vector<LineName> Scanner::LinesToScan() {
         report_.Unusable(line, reason);
     }
     if (census.usable.empty() && ending_.Why() == Ending::Cause::None) {
-        Say(options_.listen ? "no serial line found to listen to" : "no serial line found to scan");
+        report_.Note(options_.listen ? "no serial line found to listen to"
+                                     : "no serial line found to scan");
     }
     return census.usable;
 }
@@ -139,12 +134,12 @@ std::unique_ptr<LineJob> Scanner::JobFor(const LineName& line, TraceFile* trace,
     if (!options_.listen) {
         return std::make_unique<LineScan>(line, options_.plan, report_, trace, stop_, progress);
     }
-    const ScanPlan& plan = options_.plan;
-    return std::make_unique<LineListenJob>(
-        line,
-        ListenPlan{line, plan.protocols, plan.rates, plan.framings,
-                   std::chrono::milliseconds(options_.dwellMs)},
-        report_, trace, stop_, progress);
+    ListenPlan plan;  // its line is the job's
+    plan.protocols = options_.plan.protocols;
+    plan.rates = options_.plan.rates;
+    plan.framings = options_.plan.framings;
+    plan.dwell = std::chrono::milliseconds(options_.dwellMs);
+    return std::make_unique<LineListenJob>(line, std::move(plan), report_, trace, stop_, progress);
 }
 
 int Scanner::Finish(int normal) {

@@ -40,12 +40,10 @@ class Scanner {
     std::string WhatWasTried(const std::vector<LineName>& lines) const;
     // Writes the last events as the scan's end asks, and gives the status.
     int Finish(int normal);
-    void Say(const std::string& text);
 
     const ScanOptions& options_;
     MachineLayout layout_;
     Ending& ending_;
     std::stop_source& stop_;
-    std::FILE* err_;
     ScanReport report_;
 };
