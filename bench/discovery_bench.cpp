@@ -10,6 +10,8 @@
 #include "pty_line.h"
 #include "serial_line.h"
 
+using namespace probelyn;
+
 namespace {
 
 struct SilentHost : DiscoveryHost {

@@ -8,9 +8,11 @@
 #include <random>
 
 #include "bus_line.h"
-#include "line_listen.h"
+#include "listen_run.h"
 #include "scan_plan.h"
 #include "serial_line.h"
+
+using namespace probelyn;
 
 namespace {
 
@@ -32,11 +34,13 @@ void TimeToIdentify() {
         plan.framings = {Framing{}, {Parity::Even, 1}, {Parity::Odd, 1}};
         NoSteps steps;
         const auto start = std::chrono::steady_clock::now();
-        const std::optional<Hearing> hearing = Listen(access, clock, plan, steps, {});
+        const ListenOutcome outcome = ListenRun(access, clock).ListenNow(plan, steps, {});
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("%8d %12s %10.1f %zu\n", rate, hearing && hearing->baud == rate ? "yes" : "NO",
-                    seconds, hearing ? hearing->heard.front().polled.size() : 0);
+        const bool heard = outcome.kind == ListenOutcome::Kind::Heard;
+        std::printf("%8d %12s %10.1f %zu\n", rate,
+                    heard && outcome.hearing.baud == rate ? "yes" : "NO", seconds,
+                    heard ? outcome.hearing.heard.front().polled.size() : 0);
     }
 }
 

@@ -16,6 +16,8 @@
 #include "pty_line.h"
 #include "serial_line.h"
 
+using namespace probelyn;
+
 namespace {
 
 constexpr int kT = 50;

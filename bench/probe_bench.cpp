@@ -23,6 +23,8 @@
 #include "pty_line.h"
 #include "serial_line.h"
 
+using namespace probelyn;
+
 namespace {
 
 using Steady = std::chrono::steady_clock;

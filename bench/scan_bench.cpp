@@ -17,6 +17,8 @@
 #include "form1.h"
 #include "instrument.h"
 
+using namespace probelyn;
+
 namespace {
 
 double ProcessCpuSeconds() {

@@ -13,6 +13,8 @@
 
 #include "instrument.h"
 
+using namespace probelyn;
+
 namespace {
 
 double ChildCpuSeconds() {
@@ -28,8 +30,8 @@ struct Figures {
 };
 
 Figures Scan(const std::vector<std::string>& devices) {
-    std::vector<std::string> args{PROBELYN_SCAN, "--quiet",   "--protocol", "lyrabus",
-                                  "--rate",      "460800",    "--station",  "1-20"};
+    std::vector<std::string> args{PROBELYN_SCAN, "--quiet", "--protocol", "lyrabus",
+                                  "--rate",      "460800",  "--station",  "1-20"};
     for (const std::string& device : devices) {
         args.insert(args.end(), {"--port", device});
     }

@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace probelyn {
+
 // A byte string from values written as numbers, 0x00 included.
 inline std::string Bytes(std::initializer_list<int> values) {
     std::string out;
@@ -11,3 +13,5 @@ inline std::string Bytes(std::initializer_list<int> values) {
     }
     return out;
 }
+
+}  // namespace probelyn

@@ -1,5 +1,7 @@
 #include "checksums.h"
 
+namespace probelyn {
+
 std::uint16_t Crc16(const std::string& text) {
     unsigned c = 0xFFFF;
     for (char ch : text) {
@@ -30,3 +32,5 @@ std::string NibbleChecksum(const std::string& text) {
     }
     return {static_cast<char>(x >> 4), static_cast<char>(x & 0x0F)};
 }
+
+}  // namespace probelyn

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace probelyn {
+
 // Checksums carried by the probe frames. Byte strings are std::string holding
 // one 8-bit value per char.
 
@@ -15,3 +17,5 @@ char HighByte(std::uint16_t value);
 
 // XOR of all bytes, returned as two raw nibbles (high, low), each 0x00..0x0F.
 std::string NibbleChecksum(const std::string& text);
+
+}  // namespace probelyn

@@ -3,6 +3,8 @@
 #include <condition_variable>
 #include <mutex>
 
+namespace probelyn {
+
 Clock::Duration SteadyClock::Now() {
     return std::chrono::steady_clock::now().time_since_epoch();
 }
@@ -19,3 +21,5 @@ void SteadyClock::SleepFor(Duration d, std::stop_token stop) {
     while (Now() < end && !stop.stop_requested()) {
     }
 }
+
+}  // namespace probelyn

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <stop_token>
 
+namespace probelyn {
+
 // The monotonic clock the reply waits are measured on, behind an interface so
 // tests can drive waits in virtual time.
 class Clock {
@@ -28,3 +30,5 @@ class SteadyClock : public Clock {
     Duration Now() override;
     void SleepFor(Duration d, std::stop_token stop) override;
 };
+
+}  // namespace probelyn

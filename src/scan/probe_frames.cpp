@@ -4,6 +4,8 @@
 
 #include "checksums.h"
 
+namespace probelyn {
+
 namespace {
 
 char Byte(int value) {
@@ -62,3 +64,5 @@ std::string HexText(const std::string& bytes) {
     }
     return text;
 }
+
+}  // namespace probelyn

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace probelyn {
+
 // The three probe requests and what their replies are judged by. Byte strings
 // hold one 8-bit value per char.
 
@@ -24,3 +26,5 @@ inline constexpr int kLyraBusReplyLength = 11;
 // An 11-byte reply matches when it comes from the station and its last two
 // bytes are the nibble checksum of the first nine.
 bool LyraBusReplyMatches(int station, const std::string& reply);
+
+}  // namespace probelyn

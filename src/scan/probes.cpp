@@ -3,6 +3,8 @@
 #include "port_failure.h"
 #include "probe_frames.h"
 
+namespace probelyn {
+
 void Probes::Send(const std::string& request) {
     try {
         Prt_.Write(request);
@@ -40,3 +42,5 @@ bool Probes::ProbeLyraBus(int station, int T) {
         return false;
     }
 }
+
+}  // namespace probelyn

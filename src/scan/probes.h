@@ -3,6 +3,8 @@
 #include "port_component.h"
 #include "reply_wait.h"
 
+namespace probelyn {
+
 // The three probes: each sends its request with one Write and at once waits
 // for and judges the reply, skipping an echo of the request. A failed Write is
 // passed over (the wait then finds nothing); a failure inside the wait makes
@@ -32,3 +34,5 @@ class Probes {
     PortComponent& Prt_;
     ReplyWait& wait_;
 };
+
+}  // namespace probelyn

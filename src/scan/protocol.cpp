@@ -1,20 +1,27 @@
 #include "protocol.h"
 
-namespace {
+#include <algorithm>
+#include <iterator>
 
-constexpr const char* kNames[] = {"ascii", "modbus", "lyrabus"};  // in the enum's order
+namespace probelyn {
 
-}  // namespace
+const ProtocolNames& NamesOf(Protocol protocol) {
+    return *std::find_if(
+        std::begin(kProtocolNames), std::end(kProtocolNames),
+        [protocol](const ProtocolNames& names) { return names.protocol == protocol; });
+}
 
 std::optional<Protocol> ProtocolNamed(const std::string& name) {
-    for (int p = 0; p < 3; ++p) {
-        if (name == kNames[p]) {
-            return static_cast<Protocol>(p);
+    for (const ProtocolNames& names : kProtocolNames) {
+        if (name == names.command) {
+            return names.protocol;
         }
     }
     return std::nullopt;
 }
 
 std::string NameOf(Protocol protocol) {
-    return kNames[static_cast<int>(protocol)];
+    return NamesOf(protocol).command;
 }
+
+}  // namespace probelyn

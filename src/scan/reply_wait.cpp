@@ -5,6 +5,8 @@
 
 #include "port_failure.h"
 
+namespace probelyn {
+
 namespace {
 
 // How often the line is looked at in the last moments of a wait.
@@ -137,3 +139,5 @@ void ReplyWait::BlockUntilInputOr(Clock::Duration deadline, Clock::Duration now,
         clock_.SleepFor(deadline - clock_.Now(), stop_);
     }
 }
+
+}  // namespace probelyn

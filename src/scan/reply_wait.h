@@ -6,6 +6,8 @@
 #include "clock.h"
 #include "port_component.h"
 
+namespace probelyn {
+
 // The timed waits for a reply after a probe's request. Each polls the line's
 // count of waiting bytes until enough are in or the time limit is up, then
 // takes the reply with one Read(999). Between count checks it blocks on the
@@ -67,3 +69,5 @@ class ReplyWait {
 // Folds A..Z onto a..z. Bytes 0x80..0xFF are left as they are: their meaning
 // as letters depends on a code page, and replies are binary there.
 std::string FoldCase(std::string bytes);
+
+}  // namespace probelyn

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <array>
-#include <string>
 #include <vector>
 
-#include "port_component.h"
-#include "port_failure.h"
+#include "line_settings.h"
 #include "protocol.h"
+
+namespace probelyn {
 
 // The rates a scan tries by default, fastest first.
 inline constexpr std::array<int, 10> kScanRates{460800, 230400, 115200, 76800, 57600,
@@ -16,11 +16,16 @@ inline constexpr std::array<int, 10> kScanRates{460800, 230400, 115200, 76800, 5
 inline constexpr int kHighestStation = 255;
 inline constexpr int kHighestAsciiStation = 999;
 
+// What a failure of the line that no other setting can change does (see
+// DependsOnSetting): the window tries the next setting all the same and
+// says so at each, as it always has; the scanner ends the line's run there.
+enum class LineLoss { NextSetting, EndRun };
+
 // One run's plan, given once when it starts: which line, which protocols at
 // each station, which stations, at which rates (in the order given), with
 // which framings (each a whole sweep of the rates, in the order given),
-// waiting how much longer than the base time limit, and whether the first
-// find ends the run.
+// waiting how much longer than the base time limit, whether the first find
+// ends the run, and what a line that cannot be used any more does.
 struct ScanPlan {
     LineName line{.com = 1};
     std::vector<Protocol> protocols{Protocol::LyraBus};
@@ -30,39 +35,20 @@ struct ScanPlan {
     std::vector<Framing> framings{Framing{}};
     int extraWaitMs = 0;     // added to every reply window (converters, gateways)
     bool stopAtFind = true;  // false: every station is tried, every find reported
+    LineLoss onLineLoss = LineLoss::NextSetting;
 };
 
 // The plan of the extended scan that follows a plan which found nothing: the
 // ASCII probe alone, stations 256 to 999, on the same line, rates and framing.
 ScanPlan ExtendedPlan(const ScanPlan& plan);
 
-// Where a scan stands: the rate and station being tried, and how many
-// stations it has tried so far out of how many.
-struct ScanStep {
-    int baud = 0;
-    int station = 0;
-    int count = 0;
-    int total = 0;
+// How many stations a sweep of the plan counts, as each front end counts
+// them. The window counts as it always has, (last - first) stations at each
+// setting, worked out in 16 bits as its station numbers are: its bar fills
+// one station before the sweep ends. The scanner counts every station it
+// tries, (last - first + 1), so that its progress and its share done are
+// exact. The engine hands the window's count to its front end with each step.
+enum class StationCount { AsTheWindowShows, Exact };
+int StationTotal(const ScanPlan& plan, StationCount count);
 
-    friend bool operator==(const ScanStep&, const ScanStep&) = default;
-};
-
-// An instrument that answered.
-struct Find {
-    Protocol protocol = Protocol::Ascii;
-    int baud = 0;
-    int station = 0;
-    Framing framing;
-};
-
-// How a run ended.
-struct ScanOutcome {
-    enum class Kind { Found, NothingFound, Stopped, LineFailure };
-    Kind kind = Kind::NothingFound;
-    Find find;            // Found: the first find
-    ErrorRecord failure;  // LineFailure: the line failed when it was closed at the end
-};
-
-// The find in the window's words, e.g. "ModBus device on COM2 at 460800
-// baudrate on station 17", the line named as DisplayName names it.
-std::string FoundText(const Find& find, const LineName& line);
+}  // namespace probelyn

@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "base_time_limit.h"
+#include "skip_on_failure.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -14,28 +17,17 @@ bool Chosen(const std::vector<Protocol>& chosen, Protocol protocol) {
 
 }  // namespace
 
-ScanPlan ExtendedPlan(const ScanPlan& plan) {
-    ScanPlan extended = plan;
-    // Stations above 255 fit only the ASCII probe's three-digit field.
-    extended.protocols = {Protocol::Ascii};
-    extended.firstStation = kHighestStation + 1;
-    extended.lastStation = kHighestAsciiStation;
-    return extended;
-}
-
-std::string FoundText(const Find& find, const LineName& line) {
-    static constexpr const char* kKinds[] = {"ASCII", "ModBus", "Lyrabus"};
-    return std::string(kKinds[static_cast<int>(find.protocol)]) + " device on " +
-           DisplayName(line) + " at " + std::to_string(find.baud) + " baudrate on station " +
-           std::to_string(find.station);
-}
-
 ScanRun::ScanRun(PortAccess& access, Clock& clock)
     : access_(access), wait_(access.Line(), clock), probes_(access.Line(), wait_) {}
 
 template <typename Step>
 void ScanRun::Skip(Step step) {
     SkipOnFailure(access_.Error(), step);
+}
+
+template <typename Step>
+void ScanRun::Tell(Step step) {
+    SkipFrontEndFailure(step);
 }
 
 ScanOutcome ScanRun::Judged(ScanOutcome outcome) const {
@@ -61,6 +53,9 @@ ScanOutcome ScanRun::DetectNow(const ScanPlan& plan, ScanSteps& steps, std::stop
         } catch (const PortFailure& failure) {
             outcome = {Kind::LineFailure, {}, failure.Record()};
         }
+    } else if (outcome.kind == Kind::Unfinished) {
+        ErrorRecord ignored;  // the line has failed already: that is the outcome
+        SkipOnFailure(ignored, [&] { CancelNow(); });
     }
     return outcome;
 }
@@ -69,11 +64,7 @@ ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps) {
     if (stop_.stop_requested()) {
         return {Kind::Stopped};
     }
-    // The total is worked out in 16 bits, as the station numbers are.
-    Sweep sweep{plan, steps,
-                static_cast<std::int16_t>((plan.lastStation - plan.firstStation) *
-                                          static_cast<int>(plan.rates.size()) *
-                                          static_cast<int>(plan.framings.size()))};
+    Sweep sweep{plan, steps, StationTotal(plan, StationCount::AsTheWindowShows)};
     for (const Framing& framing : plan.framings) {
         for (const int baud : plan.rates) {
             if (const std::optional<ScanOutcome> ended =
@@ -94,12 +85,15 @@ std::optional<ScanOutcome> ScanRun::AtSetting(Sweep& sweep, const LineSettings& 
             return ended;
         }
     } else {
-        Skip([&] {
+        Tell([&] {
             sweep.steps.Report({.kind = Notice::Kind::PortError,
                                 .baud = settings.baud,
                                 .framing = settings.framing,
                                 .error = access_.Error()});
         });
+        if (std::optional<ScanOutcome> ended = Unusable(sweep.plan, settings, 0)) {
+            return ended;
+        }
     }
     Skip([&] { access_.ClosePort(); });
     return std::nullopt;
@@ -114,11 +108,14 @@ std::optional<ScanOutcome> ScanRun::Stations(Sweep& sweep, const LineSettings& s
         }
         const ScanStep step{settings.baud, station, ++sweep.count, sweep.total};
         // Shown while the first probe's reply is awaited.
-        wait_.DuringNextWait([&, step] { Skip([&] { sweep.steps.Progress(step); }); });
+        wait_.DuringNextWait([&, step] { Tell([&] { sweep.steps.Progress(step); }); });
         const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
         wait_.RunPendingWork();
         if (stop_.stop_requested()) {
             return ScanOutcome{Kind::Stopped};  // a wait cut short gives no verdict
+        }
+        if (std::optional<ScanOutcome> ended = Unusable(plan, settings, station)) {
+            return ended;  // the line was lost meanwhile: no verdict for the station
         }
         if (answered) {
             const Find find{*answered, settings.baud, station, settings.framing};
@@ -128,7 +125,7 @@ std::optional<ScanOutcome> ScanRun::Stations(Sweep& sweep, const LineSettings& s
             sweep.first = sweep.first.value_or(find);
             Report(find, T, sweep.steps);
         }
-        Skip([&] { sweep.steps.TurnEventLoop(); });
+        Tell([&] { sweep.steps.TurnEventLoop(); });
     }
     return std::nullopt;
 }
@@ -167,7 +164,7 @@ std::optional<Protocol> ScanRun::ProbeStation(int station, int T,
 }
 
 void ScanRun::Report(const Find& find, int T, ScanSteps& steps) {
-    Skip([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
+    Tell([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
     // The rest of the reply may still be coming; it goes with the discard, so
     // that the next station starts clean.
     wait_.AwaitQuiet(Probes::kQuietBeforeConfirm, T);
@@ -175,11 +172,24 @@ void ScanRun::Report(const Find& find, int T, ScanSteps& steps) {
 }
 
 ScanOutcome ScanRun::Found(const Find& find, ScanSteps& steps) {
-    Skip([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
+    Tell([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
     Skip([&] { CancelNow(); });
     return {Kind::Found, find};
+}
+
+std::optional<ScanOutcome> ScanRun::Unusable(const ScanPlan& plan, const LineSettings& settings,
+                                             int station) const {
+    const ErrorRecord& error = access_.Error();
+    if (plan.onLineLoss != LineLoss::EndRun || DependsOnSetting(error.error)) {
+        return std::nullopt;
+    }
+    return ScanOutcome{.kind = Kind::Unfinished,
+                       .failure = error,
+                       .at = {settings.baud, settings.framing, station}};
 }
 
 void ScanRun::CancelNow() {
     access_.ClosePort();
 }
+
+}  // namespace probelyn

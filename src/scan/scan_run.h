@@ -1,13 +1,15 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <stop_token>
 
 #include "port_access.h"
 #include "probes.h"
+#include "scan_outcome.h"
 #include "scan_plan.h"
 #include "scan_steps.h"
+
+namespace probelyn {
 
 // The engine: one identification run over a plan. It opens the plan's line
 // with each framing at each rate, probes every station with the plan's
@@ -30,7 +32,7 @@ class ScanRun {
     struct Sweep {
         const ScanPlan& plan;
         ScanSteps& steps;
-        std::int16_t total = 0;
+        int total = 0;
         int count = 0;
         std::optional<Find> first;
     };
@@ -46,9 +48,18 @@ class ScanRun {
     // The common end of a found or stopped run: closes the line. A failure
     // to close it passes on.
     void CancelNow();
-    // Runs one step of the engine; a failure is recorded and passed over.
+    // Runs one step that drives the line; a failure of the line is recorded
+    // and passed over.
     template <typename Step>
     void Skip(Step step);
+    // Runs one of the front end's steps; a failure there is passed over.
+    template <typename Step>
+    void Tell(Step step);
+    // The end of the run when the line has failed in a way no other setting
+    // can change and the plan ends the run then; `station` is the one whose
+    // verdict was lost (0: the line did not open).
+    std::optional<ScanOutcome> Unusable(const ScanPlan& plan, const LineSettings& settings,
+                                        int station) const;
     // One station with the chosen probes; the protocol that answered, if any.
     std::optional<Protocol> ProbeStation(int station, int T, const std::vector<Protocol>& chosen);
     // A find that ends the run: reported, then the line closed.
@@ -65,3 +76,5 @@ class ScanRun {
     Probes probes_;
     std::stop_token stop_;  // of the run under way
 };
+
+}  // namespace probelyn

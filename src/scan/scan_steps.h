@@ -1,7 +1,21 @@
 #pragma once
 
-#include "port_failure.h"
-#include "scan_plan.h"
+#include "error_record.h"
+#include "scan_outcome.h"
+
+namespace probelyn {
+
+// Where a scan stands: the rate and station being tried, and how many
+// stations it has tried so far out of how many (as the window counts them,
+// see StationTotal).
+struct ScanStep {
+    int baud = 0;
+    int station = 0;
+    int count = 0;
+    int total = 0;
+
+    friend bool operator==(const ScanStep&, const ScanStep&) = default;
+};
 
 // What a run tells its front end, or asks of it, besides its outcome.
 struct Notice {
@@ -34,3 +48,5 @@ class ScanSteps {
     // Whether to go on with the extended ASCII scan after nothing answered.
     virtual bool AskExtendedScan() = 0;
 };
+
+}  // namespace probelyn

@@ -3,13 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
+#include "exit_status.h"
 
-// The status of a pipeline member whose reader went away: 128 + SIGPIPE.
-constexpr int kReaderGoneStatus = 141;
-constexpr int kTrouble = 2;
-
-}  // namespace
+namespace probelyn {
 
 bool Ending::First(Cause cause, int signal) {
     {
@@ -51,13 +47,15 @@ int Ending::Status(int normal) const {
     const std::lock_guard<std::mutex> lock(mutex_);
     switch (cause_) {
         case Cause::Signal:
-            return 128 + signal_;
+            return SignalStatus(signal_);
         case Cause::ReaderGone:
-            return kReaderGoneStatus;
+            return Code(ExitStatus::ReaderGone);
         case Cause::WriteFailed:
-            return kTrouble;
+            return Code(ExitStatus::Trouble);
         case Cause::None:
             break;
     }
     return normal;
 }
+
+}  // namespace probelyn

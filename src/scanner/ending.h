@@ -5,6 +5,8 @@
 #include <stop_token>
 #include <string>
 
+namespace probelyn {
+
 // Why a scan ends before its time: an end signal, the reader of the results
 // gone (a pipe's reader that exited), or a result that could not be written.
 // The first reason decides the exit status and stops every line; later ones
@@ -37,3 +39,5 @@ class Ending {
     Cause cause_ = Cause::None;
     int signal_ = 0;
 };
+
+}  // namespace probelyn

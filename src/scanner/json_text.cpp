@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace probelyn {
+
 namespace {
 
 constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
@@ -77,3 +79,5 @@ std::string JsonString(const std::string& text) {
     }
     return json + "\"";
 }
+
+}  // namespace probelyn

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace probelyn {
+
 // JSON texts for the results and the trace. Every JSON text written is valid
 // UTF-8, whatever bytes it is made from.
 
@@ -12,3 +14,5 @@ bool IsUtf8(const std::string& text);
 // characters escaped, each byte that is not part of well-formed UTF-8 made
 // U+FFFD.
 std::string JsonString(const std::string& text);
+
+}  // namespace probelyn

@@ -1,44 +1,17 @@
 #include "line_scan.h"
 
-#include <memory>
+#include <algorithm>
 
-#include "clock.h"
-#include "framing.h"
 #include "scan_run.h"
-#include "serial_line.h"
 
-namespace {
-
-std::string AtSetting(const char* what, int baud, const Framing& framing, const ErrorRecord& why) {
-    return std::string(what) + " at " + std::to_string(baud) + " baud, " + NameOf(framing) + ": " +
-           (why.description.empty() ? "the line did not open" : why.description);
-}
-
-}  // namespace
-
-int StationsToTry(const ScanPlan& plan) {
-    return (plan.lastStation - plan.firstStation + 1) * static_cast<int>(plan.rates.size()) *
-           static_cast<int>(plan.framings.size());
-}
-
-template <typename Work>
-void LineJob::OnLine(Work work) {
-    // The line lives in this thread, which alone drives it.
-    SerialLine serial;
-    std::unique_ptr<TracingLine> traced;
-    if (trace_ != nullptr) {
-        traced = std::make_unique<TracingLine>(serial, *trace_);
-    }
-    PortAccess access(traced ? static_cast<PortComponent&>(*traced) : serial);
-    SteadyClock clock;
-    work(access, clock);
-}
+namespace probelyn {
 
 LineScan::LineScan(LineName name, const ScanPlan& plan, ScanReport& report, TraceFile* trace,
                    std::stop_source& stopAll, LineProgress& progress)
     : LineJob(std::move(name), report, trace, stopAll, progress), plan_(plan) {
     plan_.line = name_;
-    progress_.total = StationsToTry(plan_);
+    plan_.onLineLoss = LineLoss::EndRun;
+    progress_.total = StationTotal(plan_, StationCount::Exact);
 }
 
 void LineScan::Run() {
@@ -47,8 +20,40 @@ void LineScan::Run() {
         const ScanOutcome outcome = run.DetectNow(plan_, *this, stopAll_.get_token());
         if (outcome.kind == ScanOutcome::Kind::LineFailure) {
             report_.Error(name_, outcome.failure.description);
+        } else if (outcome.kind == ScanOutcome::Kind::Unfinished) {
+            endedEarly_ = outcome.at;
+            if (outcome.at.station > 0) {  // a failed open was reported as it came
+                report_.Error(name_,
+                              AtSetting("lost at station " + std::to_string(outcome.at.station),
+                                        outcome.at.baud, outcome.at.framing, outcome.failure),
+                              outcome.at.baud, outcome.at.framing);
+            }
         }
     });
+}
+
+// The framing's remaining rates, then every later framing's rates:
+// "stations 4-255 at 460800 baud, 8N1; at 9 rates from 230400 to 2400 baud, 8N1".
+std::string LineScan::NotTried() const {
+    if (!endedEarly_) {
+        return {};
+    }
+    const EndedAt& at = *endedEarly_;
+    const auto framing = std::find(plan_.framings.begin(), plan_.framings.end(), at.framing);
+    auto rate = std::find(plan_.rates.begin(), plan_.rates.end(), at.baud);
+    std::string text;
+    if (at.station > 0) {
+        text = "stations " + std::to_string(at.station) + "-" + std::to_string(plan_.lastStation) +
+               " at " + std::to_string(at.baud) + " baud, " + NameOf(at.framing);
+        ++rate;
+    }
+    for (auto f = framing; f != plan_.framings.end(); ++f) {
+        const std::vector<int> rates(f == framing ? rate : plan_.rates.begin(), plan_.rates.end());
+        if (!rates.empty()) {
+            text += (text.empty() ? "" : "; ") + RatesText(rates) + ", " + NameOf(*f);
+        }
+    }
+    return text;
 }
 
 void LineScan::Progress(const ScanStep& step) {
@@ -76,33 +81,4 @@ void LineScan::Report(const Notice& notice) {
     }
 }
 
-LineListenJob::LineListenJob(LineName name, ListenPlan plan, ScanReport& report, TraceFile* trace,
-                             std::stop_source& stopAll, LineProgress& progress)
-    : LineJob(std::move(name), report, trace, stopAll, progress), plan_(std::move(plan)) {
-    plan_.line = name_;
-    progress_.total = static_cast<int>(plan_.rates.size() * plan_.framings.size());
-}
-
-void LineListenJob::Run() {
-    OnLine([this](PortAccess& access, Clock& clock) {
-        const std::optional<Hearing> hearing =
-            Listen(access, clock, plan_, *this, stopAll_.get_token());
-        opened_ = tried_ > failed_;
-        if (hearing) {
-            report_.Heard(name_, *hearing);
-        }
-    });
-}
-
-void LineListenJob::Listening(const LineSettings& settings, int index, int total) {
-    ++tried_;
-    progress_.done = index - 1;
-    progress_.total = total;
-    progress_.baud = settings.baud;
-}
-
-void LineListenJob::Failed(const LineSettings& settings, const ErrorRecord& error) {
-    ++failed_;
-    report_.Error(name_, AtSetting("cannot listen", settings.baud, settings.framing, error),
-                  settings.baud, settings.framing);
-}
+}  // namespace probelyn

@@ -9,6 +9,9 @@
 
 #include "port_discovery.h"
 #include "serial_line.h"
+#include "skip_on_failure.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -127,3 +130,5 @@ Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout, st
     }
     return census;
 }
+
+}  // namespace probelyn

@@ -7,6 +7,8 @@
 
 #include "com_port_names.h"
 
+namespace probelyn {
+
 // Where the machine keeps its serial devices and names the console the
 // system writes to; tests point them elsewhere.
 struct MachineLayout {
@@ -38,3 +40,5 @@ struct Census {
 };
 Census TakeCensus(const ComPortNames& numbering, const MachineLayout& layout, std::stop_token stop,
                   bool listen = false);
+
+}  // namespace probelyn

@@ -6,6 +6,8 @@
 #include "probe_frames.h"
 #include "scan_report.h"
 
+namespace probelyn {
+
 void TraceFile::Record(const LineName& line, const LineSettings& settings, const char* direction,
                        const std::string& bytes) {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -29,3 +31,5 @@ void TracingLine::Write(const std::string& bytes) {
     trace_.Record(settings_.line, settings_, "tx", bytes);
     line_.Write(bytes);
 }
+
+}  // namespace probelyn

@@ -7,6 +7,8 @@
 #include "output.h"
 #include "port_component.h"
 
+namespace probelyn {
+
 // The trace file: every request and reply on every line as JSON Lines,
 // {"t":0.0123,"port":...,"baud":...,"framing":"8N1","direction":"tx","hex":"01 03"}.
 class TraceFile {
@@ -46,3 +48,5 @@ class TracingLine : public PortComponent {
     TraceFile& trace_;
     LineSettings settings_;
 };
+
+}  // namespace probelyn

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace probelyn {
+
 void Output::Line(const std::string& text) {
     Text(text + "\n");
 }
@@ -16,3 +18,5 @@ void Output::Text(const std::string& text) {
         ending_.WriteFailed(what_, errno != 0 ? errno : EIO);
     }
 }
+
+}  // namespace probelyn

@@ -5,6 +5,8 @@
 
 #include "ending.h"
 
+namespace probelyn {
+
 // One stream that results go to (standard output, the trace file): every line
 // written and flushed at once and checked. The first failure is told to the
 // ending, and the stream takes nothing more. Callers write one line at a time.
@@ -23,3 +25,5 @@ class Output {
     Ending& ending_;
     bool failed_ = false;
 };
+
+}  // namespace probelyn

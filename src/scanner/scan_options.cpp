@@ -7,6 +7,8 @@
 
 #include "framing.h"
 
+namespace probelyn {
+
 const char kScanUsage[] =
     "usage: probelyn-scan [--port DEV]... [--protocol ascii|modbus|lyrabus]...\n"
     "                     [--rate R[,R...]]... [--station A-B] [--framing 8N1[,8E1...]]\n"
@@ -258,3 +260,5 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     }
     return parsed;
 }
+
+}  // namespace probelyn

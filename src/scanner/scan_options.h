@@ -5,6 +5,8 @@
 
 #include "scan_plan.h"
 
+namespace probelyn {
+
 // What probelyn-scan was asked to do, from its command line: the lines, and
 // the plan every line's scan follows (its line left for each scan to fill in).
 struct ScanOptions {
@@ -30,3 +32,5 @@ struct ParsedOptions {
 ParsedOptions ParseOptions(const std::vector<std::string>& args);
 
 extern const char kScanUsage[];
+
+}  // namespace probelyn

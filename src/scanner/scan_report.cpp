@@ -4,6 +4,8 @@
 #include "json_text.h"
 #include "probe_frames.h"
 
+namespace probelyn {
+
 namespace {
 
 std::string Seconds(double s) {
@@ -110,10 +112,10 @@ std::string FramingsText(const std::vector<Framing>& framings, const char* separ
 }
 
 std::string HeardText(const LineName& line, const Hearing& hearing, const Heard& heard) {
-    std::string text = TrafficName(heard.protocol) + " traffic on " + DisplayName(line) + " at " +
-                       std::to_string(hearing.baud) + " baud, " + NameOf(hearing.framing) +
-                       ": master polls " + Joined(heard.polled, ", ") + "; answers from " +
-                       Joined(heard.answered, ", ");
+    std::string text = std::string(NamesOf(heard.protocol).heard) + " traffic on " +
+                       DisplayName(line) + " at " + std::to_string(hearing.baud) + " baud, " +
+                       NameOf(hearing.framing) + ": master polls " + Joined(heard.polled, ", ") +
+                       "; answers from " + Joined(heard.answered, ", ");
     if (!hearing.notExcluded.empty()) {
         text += " (" + FramingsText(hearing.notExcluded, ", ", false) +
                 " not excluded: the line marks no errors)";
@@ -125,7 +127,7 @@ std::string HeardText(const LineName& line, const Hearing& hearing, const Heard&
 
 void ScanReport::Heard(const LineName& line, const Hearing& hearing) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    for (const ::Heard& heard : hearing.heard) {
+    for (const probelyn::Heard& heard : hearing.heard) {
         ++finds_;
         if (!json_) {
             Emit(HeardText(line, hearing, heard));
@@ -203,3 +205,5 @@ int ScanReport::Finds() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return finds_;
 }
+
+}  // namespace probelyn

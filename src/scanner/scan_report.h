@@ -6,10 +6,12 @@
 #include <optional>
 #include <string>
 
-#include "line_listen.h"
 #include "line_name.h"
+#include "listen_outcome.h"
 #include "output.h"
-#include "scan_plan.h"
+#include "scan_outcome.h"
+
+namespace probelyn {
 
 // Where probelyn-scan's results go: one line per event on standard output,
 // in the window's words or as JSON Lines; in words, errors and reasons go to
@@ -62,3 +64,5 @@ class ScanReport {
 // The "port", "port_hex" (only where the device's name is not UTF-8) and
 // "com" members of a JSON object, for the line.
 std::string JsonPort(const LineName& line);
+
+}  // namespace probelyn

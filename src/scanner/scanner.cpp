@@ -6,12 +6,17 @@
 #include <thread>
 
 #include "device_catalogue.h"
-#include "end_watch.h"
+#include "exit_status.h"
 #include "framing.h"
+#include "line_listen_job.h"
+#include "line_scan.h"
+#include "standard_streams.h"
+
+namespace probelyn {
 
 namespace {
 
-constexpr int kTrouble = 2;
+constexpr int kTrouble = Code(ExitStatus::Trouble);
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 
 std::string Listed(const std::vector<std::string>& items, const std::string& separator) {
@@ -43,7 +48,7 @@ int Scanner::ListNames() {
     const ComPortNames numbering = ComPortNames::System(layout_.deviceFolder);
     if (numbering.IsNative()) {
         report_.Note("COMn is the port's own name here; --list-ports lists the ports that open");
-        return ending_.Status(0);
+        return ending_.Status(Code(ExitStatus::Success));
     }
     const std::vector<LineName> lines = numbering.Lines();
     for (const LineName& line : lines) {
@@ -53,7 +58,7 @@ int Scanner::ListNames() {
         report_.Note("no serial line found");
         return ending_.Status(kTrouble);
     }
-    return ending_.Status(0);
+    return ending_.Status(Code(ExitStatus::Success));
 }
 
 int Scanner::ListPorts() {
@@ -72,7 +77,7 @@ int Scanner::ListPorts() {
         report_.Note("no serial line found");
         return ending_.Status(kTrouble);
     }
-    return ending_.Status(0);
+    return ending_.Status(Code(ExitStatus::Success));
 }
 
 std::vector<LineName> Scanner::LinesToScan() {
@@ -120,13 +125,7 @@ int Scanner::Scan() {
         jobs.push_back(JobFor(line, traceFile ? &trace : nullptr, *progress.back()));
     }
     RunAll(jobs, progress);
-    const bool anyOpened =
-        std::any_of(jobs.begin(), jobs.end(), [](const auto& j) { return j->Opened(); });
-    const int normal = report_.Finds() > 0 ? 0 : anyOpened ? 1 : kTrouble;
-    if (normal == 1 && !options_.quiet && ending_.Why() == Ending::Cause::None) {
-        report_.NothingFound(WhatWasTried(lines), options_.listen);
-    }
-    return Finish(normal);
+    return Finish(Judged(jobs, lines));
 }
 
 std::unique_ptr<LineJob> Scanner::JobFor(const LineName& line, TraceFile* trace,
@@ -140,6 +139,33 @@ std::unique_ptr<LineJob> Scanner::JobFor(const LineName& line, TraceFile* trace,
     plan.framings = options_.plan.framings;
     plan.dwell = std::chrono::milliseconds(options_.dwellMs);
     return std::make_unique<LineListenJob>(line, std::move(plan), report_, trace, stop_, progress);
+}
+
+int Scanner::Judged(const std::vector<std::unique_ptr<LineJob>>& jobs,
+                    const std::vector<LineName>& lines) {
+    const bool anyOpened =
+        std::any_of(jobs.begin(), jobs.end(), [](const auto& j) { return j->Opened(); });
+    const bool anyLost =
+        std::any_of(jobs.begin(), jobs.end(), [](const auto& j) { return j->Lost(); });
+    if (ending_.Why() == Ending::Cause::None) {
+        for (const auto& job : jobs) {
+            if (job->Lost()) {
+                report_.Note(DisplayName(job->Name()) + ": the " +
+                             (options_.listen ? "listen" : "scan") +
+                             " could not finish; not tried: " + job->NotTried());
+            }
+        }
+    }
+    if (report_.Finds() > 0) {
+        return Code(ExitStatus::Success);
+    }
+    if (!anyOpened || anyLost) {
+        return kTrouble;
+    }
+    if (!options_.quiet && ending_.Why() == Ending::Cause::None) {
+        report_.NothingFound(WhatWasTried(lines), options_.listen);
+    }
+    return Code(ExitStatus::NothingFound);
 }
 
 int Scanner::Finish(int normal) {
@@ -222,11 +248,7 @@ std::string Scanner::WhatWasTried(const std::vector<LineName>& lines) const {
     std::vector<std::string> framings;
     std::transform(plan.framings.begin(), plan.framings.end(), std::back_inserter(framings),
                    [](const Framing& f) { return NameOf(f); });
-    const std::string rates = plan.rates.size() == 1
-                                  ? "at " + std::to_string(plan.rates.front()) + " baud"
-                                  : "at " + std::to_string(plan.rates.size()) + " rates from " +
-                                        std::to_string(plan.rates.front()) + " to " +
-                                        std::to_string(plan.rates.back()) + " baud";
+    const std::string rates = RatesText(plan.rates);
     const std::string stations = options_.listen
                                      ? std::string()
                                      : ", stations " + std::to_string(plan.firstStation) + "-" +
@@ -234,3 +256,5 @@ std::string Scanner::WhatWasTried(const std::vector<LineName>& lines) const {
     return Listed(protocols, ", ") + " " + rates + stations + ", " + Listed(framings, ", ") +
            ", on " + Listed(names, ", ");
 }
+
+}  // namespace probelyn

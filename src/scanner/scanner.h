@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "ending.h"
-#include "line_scan.h"
+#include "line_job.h"
 #include "line_selection.h"
 #include "output.h"
 #include "scan_options.h"
 #include "scan_report.h"
+
+namespace probelyn {
 
 // probelyn-scan's work once its options are understood: naming, listing or
 // scanning the machine's lines, results through `out`, reasons and progress
@@ -38,6 +40,10 @@ class Scanner {
     // The work for one line: a scan, or a listen.
     std::unique_ptr<LineJob> JobFor(const LineName& line, TraceFile* trace, LineProgress& progress);
     std::string WhatWasTried(const std::vector<LineName>& lines) const;
+    // The status the lines' work ends with, said when nothing was found or a
+    // line's work could not finish.
+    int Judged(const std::vector<std::unique_ptr<LineJob>>& jobs,
+               const std::vector<LineName>& lines);
     // Writes the last events as the scan's end asks, and gives the status.
     int Finish(int normal);
 
@@ -47,3 +53,5 @@ class Scanner {
     std::stop_source& stop_;
     ScanReport report_;
 };
+
+}  // namespace probelyn

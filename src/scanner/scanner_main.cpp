@@ -2,18 +2,26 @@
 // one or more serial lines, for scripts, gateways and terminals.
 #include <cstdio>
 
-#include "end_watch.h"
+#include "end_requests.h"
+#include "exit_status.h"
 #include "scanner.h"
+#include "standard_streams.h"
 
-namespace {
-
-constexpr int kTrouble = 2;
-
-}  // namespace
+using namespace probelyn;
 
 int main(int argc, char* argv[]) {
-    if (!PrepareStandardStreams()) {
-        return kTrouble;
+    constexpr int kTrouble = Code(ExitStatus::Trouble);
+    switch (PrepareStandardStreams()) {
+        case StandardStreams::Open:
+            break;
+        case StandardStreams::OutputClosed:
+            std::fputs(
+                "probelyn-scan: standard output is closed; there is nowhere to write the "
+                "results\n",
+                stderr);
+            return kTrouble;
+        case StandardStreams::ErrorClosed:
+            return kTrouble;
     }
     const ParsedOptions parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -26,9 +34,10 @@ int main(int argc, char* argv[]) {
     const ScanOptions& options = parsed.options;
     if (options.help || options.version) {
         out.Text(options.help ? kScanUsage : "probelyn-scan " PROBELYN_VERSION "\n");
-        return ending.Status(0);
+        return ending.Status(Code(ExitStatus::Success));
     }
-    const EndWatch watch(ending);
+    const EndRequests requests([&ending](int signal) { ending.Signal(signal); });
+    const OutputReaderWatch reader([&ending] { ending.ReaderGone(); });
     Scanner scanner(options, MachineLayout{}, out, ending, stop);
     return scanner.Run();
 }

@@ -2,8 +2,10 @@
 
 #include <QAccessibleWidget>
 
-#include "cell_bar.h"
+#include "cell_bar_widget.h"
 #include "logo_link.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -72,3 +74,5 @@ void InstallControlAccessibility() {
     }();
     (void)installed;
 }
+
+}  // namespace probelyn

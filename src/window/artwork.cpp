@@ -4,9 +4,12 @@
 
 // The pictures live in the window library; make sure its resources are
 // registered even when the linker would drop the unreferenced initialiser.
+// Qt's initialiser is declared outside every namespace.
 static void LoadArt() {
     Q_INIT_RESOURCE(probelyn);
 }
+
+namespace probelyn {
 
 namespace {
 struct ArtLoader {
@@ -41,3 +44,5 @@ QCursor HandPointer() {
     // The finger tip is the hot spot.
     return QCursor(QPixmap(QStringLiteral(":/art/hand.xpm")), 5, 0);
 }
+
+}  // namespace probelyn

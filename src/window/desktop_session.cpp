@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace probelyn {
+
 namespace {
 
 constexpr char kNoSession[] = "no desktop session to show the window in";
@@ -54,3 +56,5 @@ DesktopStartGuard::~DesktopStartGuard() {
     }
     heldMessages.clear();
 }
+
+}  // namespace probelyn

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+namespace probelyn {
+
 // Why the program cannot show its window here, checked before Qt, which would
 // abort with its own message: on Linux and other X11 or Wayland systems, no
 // desktop session to show it in. Nothing when it can.
@@ -24,3 +26,5 @@ class DesktopStartGuard {
     DesktopStartGuard(const DesktopStartGuard&) = delete;
     DesktopStartGuard& operator=(const DesktopStartGuard&) = delete;
 };
+
+}  // namespace probelyn

@@ -6,8 +6,10 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-#include "bar_cells.h"
-#include "cell_bar.h"
+#include "cell_bar_widget.h"
+#include "progress_cells.h"
+
+namespace probelyn {
 
 void Form1::SetStatus(const QString& Message) {
     Status->setText(Message);
@@ -58,3 +60,5 @@ void Form1::DragNow(QMouseEvent* event) {
     }
     drag_.Begin(this, event->button(), event->globalPosition().toPoint());
 }
+
+}  // namespace probelyn

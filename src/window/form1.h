@@ -15,12 +15,15 @@
 #include "scan_steps.h"
 #include "window_drag.h"
 
-class CellBar;
-class LogoLink;
 class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+
+namespace probelyn {
+
+class CellBar;
+class LogoLink;
 
 // The program's one window: a white strip with padlock, description, logo and
 // version; the instruction with the port list, protocol list and Go button;
@@ -136,3 +139,5 @@ class Form1 : public QWidget {
     std::unique_ptr<RunSteps> steps_;
     std::unique_ptr<ScanRun> run_;
 };
+
+}  // namespace probelyn

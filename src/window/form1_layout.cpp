@@ -9,11 +9,13 @@
 
 #include "accessible_controls.h"
 #include "artwork.h"
-#include "cell_bar.h"
+#include "cell_bar_widget.h"
 #include "form1.h"
 #include "form1_run_steps.h"
 #include "logo_link.h"
 #include "serial_line.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -88,7 +90,8 @@ void Form1::BuildStrip() {
     Image1->setToolTip(QStringLiteral("Go to the Corvallen web site"));
     Image1->setAccessibleName(QStringLiteral("Corvallen web site"));
 
-    Label2 = Place<QLabel>(Picture1, "Label2", Twips(6960, 60, 675, 195), QStringLiteral("v1.5"));
+    Label2 = Place<QLabel>(Picture1, "Label2", Twips(6960, 60, 675, 195),
+                           QStringLiteral("v" PROBELYN_VERSION));
     QFont small = DialogFont(9);
     small.setFamilies({QStringLiteral("Small Fonts"), QStringLiteral("Liberation Sans")});
     small.setPointSizeF(6.75);
@@ -104,8 +107,9 @@ void Form1::BuildWorkingBand() {
     PortList->setToolTip(QStringLiteral("Select COM port where instrument is attached"));
 
     protocol = Place<QComboBox>(this, "protocol", Twips(1620, 1320, 1935, 315));
-    protocol->addItems(
-        {QStringLiteral("LyraBus"), QStringLiteral("LyrASCII"), QStringLiteral("Modbus")});
+    for (const ProtocolNames& names : kProtocolNames) {
+        protocol->addItem(QString::fromLatin1(names.listed));
+    }
     protocol->setToolTip(QStringLiteral("Select the protocol variant the instrument speaks"));
 
     GoButton =
@@ -168,3 +172,5 @@ void Form1::CentreOnScreen() {
         move(frame.topLeft());
     }
 }
+
+}  // namespace probelyn

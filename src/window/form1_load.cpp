@@ -13,6 +13,8 @@
 #include "form1.h"
 #include "port_discovery.h"
 
+namespace probelyn {
+
 namespace {
 
 // The system's reason a device did not open, with what to do about the common
@@ -118,3 +120,5 @@ bool Form1::Load() {
     SetStatus(QStringLiteral("Ready"));
     return true;
 }
+
+}  // namespace probelyn

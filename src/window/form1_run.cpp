@@ -8,14 +8,13 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "cell_bar.h"
+#include "cell_bar_widget.h"
 #include "form1.h"
 #include "form1_run_steps.h"
 
-namespace {
+namespace probelyn {
 
-// The protocol list's entries, in their order.
-constexpr Protocol kListedProtocols[] = {Protocol::LyraBus, Protocol::Ascii, Protocol::Modbus};
+namespace {
 
 // How the controls look: the Go button's caption and whether each list takes
 // input.
@@ -156,8 +155,8 @@ ScanPlan Form1::PlanFromControls() const {
     plan.line = {.com = PortList->currentData().toInt()};
     const int index = protocol->currentIndex();
     plan.protocols.clear();
-    if (index >= 0 && index < static_cast<int>(std::size(kListedProtocols))) {
-        plan.protocols.push_back(kListedProtocols[index]);
+    if (index >= 0 && index < static_cast<int>(std::size(kProtocolNames))) {
+        plan.protocols.push_back(kProtocolNames[index].protocol);
     }
     return plan;
 }
@@ -207,3 +206,5 @@ void Form1::ShowBox(QMessageBox::Icon icon, const QString& title, const QString&
     QMessageBox box(icon, title, text, QMessageBox::Ok, this);
     box.exec();
 }
+
+}  // namespace probelyn

@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QMessageBox>
 
-#include "cell_bar.h"
+#include "cell_bar_widget.h"
 #include "form1.h"
 #include "scan_steps.h"
+
+namespace probelyn {
 
 class Form1::RunSteps : public ScanSteps {
   public:
@@ -62,3 +64,5 @@ class Form1::RunSteps : public ScanSteps {
 
     Form1& form_;
 };
+
+}  // namespace probelyn

@@ -7,6 +7,8 @@
 #include <QStylePainter>
 #include <QUrl>
 
+namespace probelyn {
+
 LogoLink::LogoLink(QWidget* parent) : QLabel(parent) {
     setFocusPolicy(Qt::TabFocus);
 }
@@ -51,3 +53,5 @@ void LogoLink::paintEvent(QPaintEvent* event) {
         painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
     }
 }
+
+}  // namespace probelyn

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QString>
 
+namespace probelyn {
+
 // The maker's web site, opened from the logo.
 inline constexpr char kMakerWebSite[] = "https://www.corvallen.example/";
 
@@ -25,3 +27,5 @@ class LogoLink : public QLabel {
   private:
     bool pressed_ = false;
 };
+
+}  // namespace probelyn

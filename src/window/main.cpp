@@ -3,13 +3,16 @@
 #include <memory>
 
 #include "desktop_session.h"
+#include "exit_status.h"
 #include "form1.h"
 #include "program.h"
+
+using namespace probelyn;
 
 int main(int argc, char* argv[]) {
     if (const std::optional<std::string> missing = MissingDesktopSession()) {
         std::fprintf(stderr, "probelyn: %s\n", missing->c_str());
-        return 2;
+        return Code(ExitStatus::Trouble);
     }
     auto guard = std::make_unique<DesktopStartGuard>();
     QApplication app(argc, argv);

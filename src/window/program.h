@@ -1,5 +1,7 @@
 #pragma once
 
+namespace probelyn {
+
 class Form1;
 
 // The program's life after the window is built: start-up discovery, then the
@@ -8,3 +10,5 @@ class Form1;
 // Returns the exit status: 0 when the window was closed, 1 when no serial
 // line opened (also when a signal dismissed that news).
 int RunProgram(Form1& window);
+
+}  // namespace probelyn

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace probelyn {
+
 void WindowDrag::Begin(QWidget* window, Qt::MouseButton button, QPoint globalPress) {
     window_ = window;
     button_ = button;
@@ -27,3 +29,5 @@ bool WindowDrag::Release(Qt::MouseButton button, QPoint globalPos) {
     button_ = Qt::NoButton;
     return true;
 }
+
+}  // namespace probelyn

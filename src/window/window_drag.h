@@ -5,6 +5,8 @@
 
 class QWidget;
 
+namespace probelyn {
+
 // Moves a top-level window with the mouse from a button press until that
 // button is released, by grabbing the mouse and following it. The window ends
 // where the release puts it, whatever motion events were merged on the way.
@@ -21,3 +23,5 @@ class WindowDrag {
     Qt::MouseButton button_ = Qt::NoButton;
     QPoint offset_;
 };
+
+}  // namespace probelyn

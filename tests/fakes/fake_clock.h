@@ -2,6 +2,8 @@
 
 #include "clock.h"
 
+namespace probelyn {
+
 // Virtual time: Now() stands still until someone sleeps or the fake port
 // blocks; both advance it exactly.
 class FakeClock : public Clock {
@@ -22,3 +24,5 @@ class FakeClock : public Clock {
   private:
     Duration now_{std::chrono::hours(1)};
 };
+
+}  // namespace probelyn

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <utility>
 
+namespace probelyn {
+
 void FakePort::Note(const std::string& text) {
     if (clock_ != nullptr) {
         const auto waited =
@@ -139,3 +141,5 @@ bool FakePort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token st
     clock_->AdvanceTo(limit);
     return false;
 }
+
+}  // namespace probelyn

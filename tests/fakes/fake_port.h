@@ -10,6 +10,8 @@
 #include "port_component.h"
 #include "port_failure.h"
 
+namespace probelyn {
+
 // An in-memory port component. Each call is logged by member name; any member
 // can be made to fail; Open and Close return scripted values; received bytes
 // are whatever the test puts into `input`, or arrive at scripted moments of a
@@ -85,3 +87,5 @@ class FakePort : public PortComponent {
     std::stop_source* stop_ = nullptr;
     std::map<std::string, PortFailure> failures_;
 };
+
+}  // namespace probelyn

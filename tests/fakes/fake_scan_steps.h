@@ -5,6 +5,8 @@
 
 #include "scan_steps.h"
 
+namespace probelyn {
+
 // A front end for the engine: records every step and notice, answers the
 // extended-scan question as told, and runs a hook at each event-loop turn,
 // where a real front end would see a Stop press.
@@ -42,3 +44,5 @@ class FakeScanSteps : public ScanSteps {
     int turns = 0;
     int questions = 0;
 };
+
+}  // namespace probelyn

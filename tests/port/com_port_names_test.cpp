@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace probelyn {
+
 namespace fs = std::filesystem;
 
 class ComPortNamesTest : public testing::Test {
@@ -121,3 +123,5 @@ TEST(ComPortNamesMapping, LinesAreNamedByNumberAndDevice) {
         EXPECT_EQ(DisplayName(line), shown);
     }
 }
+
+}  // namespace probelyn

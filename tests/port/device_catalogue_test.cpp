@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 
 #include "pty_line.h"
+#include "temp_folder.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -31,13 +33,15 @@ TEST(DeviceCatalogueTest, DescriptionSaysWhatIsKnown) {
 
 // A device is also named by its stable by-id name, through a link to it too.
 TEST(DeviceCatalogueTest, ByIdNameIsFoundForTheDeviceALinkLeadsTo) {
-    QTemporaryDir byId;
+    TempFolder byId;
     PtyLine pty;
-    const std::string stable = byId.filePath("usb-Maker_Adapter_A10K3XYZ-if00-port0").toStdString();
+    const std::string stable = byId.FilePath("usb-Maker_Adapter_A10K3XYZ-if00-port0");
     pty.LinkAt(stable);
-    const DeviceCatalogue catalogue(byId.path().toStdString());
+    const DeviceCatalogue catalogue(byId.Path());
     EXPECT_EQ(catalogue.FactsOf(pty.SlavePath()).byIdName, stable);
     EXPECT_EQ(catalogue.Describe(pty.SlavePath()), pty.SlavePath() + "\n" + stable);
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -8,15 +8,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "port_failure.h"
 #include "pty_line.h"
 #include "serial_line.h"
+#include "temp_folder.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -75,13 +78,13 @@ LineLocks::Verdict VerdictOn(const std::string& device, const std::string& locks
 }
 
 TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
-    QTemporaryDir dir;
+    TempFolder dir;
     // The second of the lock folders, and the device through a link to it.
-    const std::string locks = "/nonexistent:" + dir.path().toStdString();
-    const std::string lock = dir.path().toStdString() + "/LCK..ttyUSB7";
-    const std::string device = dir.filePath("ttyAlias").toStdString();
-    std::ofstream(dir.filePath("ttyUSB7").toStdString());
-    std::filesystem::create_symlink(dir.filePath("ttyUSB7").toStdString(), device);
+    const std::string locks = "/nonexistent:" + dir.Path();
+    const std::string lock = dir.Path() + "/LCK..ttyUSB7";
+    const std::string device = dir.FilePath("ttyAlias");
+    std::ofstream(dir.FilePath("ttyUSB7"));
+    std::filesystem::create_symlink(dir.FilePath("ttyUSB7"), device);
     OtherProgram other;
     const int pid = other.Pid();
     std::string binary(4, '\0');
@@ -120,9 +123,9 @@ TEST(LineLockTest, LiveHolderInEveryFormatDeadOneOrAnotherProgramIsNobody) {
 
 // Qt locks a device outside /dev under its whole path, '/' made '_'.
 TEST(LineLockTest, LockUnderTheWholePathIsLookedFor) {
-    QTemporaryDir dir;
-    const std::string locks = dir.path().toStdString();
-    const std::string device = dir.filePath("ttyElsewhere").toStdString();
+    TempFolder dir;
+    const std::string locks = dir.Path();
+    const std::string device = dir.FilePath("ttyElsewhere");
     std::string mangled = device;
     std::replace(mangled.begin(), mangled.end(), '/', '_');
     OtherProgram other;
@@ -133,10 +136,10 @@ TEST(LineLockTest, LockUnderTheWholePathIsLookedFor) {
 // The lock this program writes: whole, in Qt's form, under the name of the
 // device a link leads to; replacing only a stale lock; gone when released.
 TEST(LineLockTest, OwnLockLivesWhileTheLineIsUsed) {
-    QTemporaryDir dir;
-    const std::string locks = dir.path().toStdString();
+    TempFolder dir;
+    const std::string locks = dir.Path();
     PtyLine pty;
-    const std::string link = dir.filePath("ttyProbelynLink").toStdString();
+    const std::string link = dir.FilePath("ttyProbelynLink");
     pty.LinkAt(link);
     std::string name = pty.SlavePath();
     std::replace(name.begin(), name.end(), '/', '_');
@@ -181,9 +184,9 @@ TEST(LineLockTest, UnwritableFolderLeavesTheLineUnlockedAndSaysSoOnce) {
 // The process table shortens a name to 15 characters, and a program started
 // through a link goes by the link's name there: either name of it counts.
 TEST(LineLockTest, ProgramIsKnownByItsShortAndItsExecutableName) {
-    QTemporaryDir dir;
-    const std::string locks = dir.path().toStdString();
-    const std::string link = dir.filePath("sleeper-with-a-long-name").toStdString();
+    TempFolder dir;
+    const std::string locks = dir.Path();
+    const std::string link = dir.FilePath("sleeper-with-a-long-name");
     std::filesystem::create_symlink("/bin/sleep", link);
     OtherProgram other(link);
     for (const char* named : {"sleeper-with-a-long-name", "sleep"}) {
@@ -198,8 +201,8 @@ TEST(LineLockTest, ProgramIsKnownByItsShortAndItsExecutableName) {
 // never read (a FIFO would block, /dev/zero never end), and the line stays
 // unused with the lock's path and the reason.
 TEST(LineLockTest, LockThatIsNoRegularFileIsNeverRead) {
-    QTemporaryDir dir;
-    const std::string locks = dir.path().toStdString();
+    TempFolder dir;
+    const std::string locks = dir.Path();
     const std::string lock = locks + "/LCK..ttyUSB7";
     ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
     LineLocks judged = InspectLineLocks("/dev/ttyUSB7", locks);
@@ -215,9 +218,9 @@ TEST(LineLockTest, LockThatIsNoRegularFileIsNeverRead) {
 // The line's own check, in the system's lock folder as other programs use it.
 TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
     PtyLine pty;
-    QTemporaryDir dir;
+    TempFolder dir;
     const std::string name = "ttyLockTest" + std::to_string(::getpid());
-    const std::string device = dir.filePath(QString::fromStdString(name)).toStdString();
+    const std::string device = dir.FilePath(name);
     pty.LinkAt(device);
     const std::string lock = "/run/lock/LCK.." + name;
     OtherProgram other;
@@ -255,3 +258,5 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -4,6 +4,8 @@
 
 #include "fake_port.h"
 
+namespace probelyn {
+
 TEST(PortAccessTest, OpenReturningZeroIsNotOpen) {
     FakePort port;
     port.open_result = 0;
@@ -57,3 +59,5 @@ TEST(PortAccessTest, CloseFailurePassesOnAndKeepsTheHandle) {
     EXPECT_THROW(access.ClosePort(), PortFailure);
     EXPECT_EQ(access.PortHandle(), 1);
 }
+
+}  // namespace probelyn

@@ -4,6 +4,8 @@
 
 #include "fake_port.h"
 
+namespace probelyn {
+
 namespace {
 
 struct RecordingHost : DiscoveryHost {
@@ -78,3 +80,5 @@ TEST(PortDiscoveryTest, LineWhoseRateFailsIsNotListed) {
     RecordingHost failing;
     EXPECT_EQ(DiscoverPorts(access, failing), 0);
 }
+
+}  // namespace probelyn

@@ -6,7 +6,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -20,6 +19,9 @@
 #include "port_access.h"
 #include "port_failure.h"
 #include "pty_line.h"
+#include "temp_folder.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -170,8 +172,8 @@ TEST(SerialLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
 // device or a link to it.
 TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
     PtyLine pty;
-    QTemporaryDir dir;
-    const std::string link = dir.filePath("ttyProbelynHeld").toStdString();
+    TempFolder dir;
+    const std::string link = dir.FilePath("ttyProbelynHeld");
     pty.LinkAt(link);
     SerialLine holder(ComPortNames::FromDevices({link}));
     ASSERT_EQ(holder.Open({.line = {.com = 1}}), 1);
@@ -308,3 +310,5 @@ TEST_F(SerialLineTest, WhatCameBeforeTheOpenIsDiscarded) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -9,6 +9,8 @@
 #include "scan_run.h"
 #include "serial_line.h"
 
+namespace probelyn {
+
 namespace {
 
 struct DifficultLine {
@@ -100,3 +102,5 @@ TEST(FramingSweepTest, OddParityIsFoundOnlyWithOddParity) {
             << framing;
     }
 }
+
+}  // namespace probelyn

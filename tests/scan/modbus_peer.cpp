@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+namespace probelyn {
+
 ModbusPeer::ModbusPeer(int slave, int baud) {
     ctx_ = modbus_new_rtu(line_.SlavePath().c_str(), baud, 'N', 8, 1);
     if (ctx_ == nullptr || modbus_set_slave(ctx_, slave) == -1 || modbus_connect(ctx_) == -1) {
@@ -52,3 +54,5 @@ void ModbusPeer::Serve() {
         modbus_reply(ctx_, query, length, mapping_);
     }
 }
+
+}  // namespace probelyn

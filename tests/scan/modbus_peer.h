@@ -11,6 +11,8 @@
 struct _modbus;
 struct _modbus_mapping_t;
 
+namespace probelyn {
+
 // A Modbus RTU server that nobody here wrote: libmodbus answering as slave
 // `slave` on its own pseudo-terminal, holding register 60 = 0x4000. It serves
 // from a thread until destroyed and records each request it decoded.
@@ -42,3 +44,5 @@ class ModbusPeer {
     std::vector<Request> requests_;
     std::thread thread_;
 };
+
+}  // namespace probelyn

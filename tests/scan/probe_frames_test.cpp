@@ -6,6 +6,8 @@
 
 #include "checksums.h"
 
+namespace probelyn {
+
 namespace {
 
 struct FrameCase {
@@ -71,3 +73,5 @@ TEST(LyraBusReplyTest, StationAndChecksumDecide) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

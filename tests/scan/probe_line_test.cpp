@@ -8,6 +8,8 @@
 #include "scan_plan.h"
 #include "serial_line.h"
 
+namespace probelyn {
+
 namespace {
 
 // A wait well beyond any simulated reply's delay, so that a busy machine does
@@ -140,3 +142,5 @@ TEST(ModbusPeerTest, LibmodbusServerIsFoundAtItsStationOnly) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

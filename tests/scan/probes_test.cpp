@@ -12,6 +12,8 @@
 #include "fake_port.h"
 #include "probe_frames.h"
 
+namespace probelyn {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -185,3 +187,5 @@ TEST_F(ProbesTest, FailureInsideTheWaitMakesTheProbeFalse) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -5,6 +5,8 @@
 
 #include "fake_port.h"
 
+namespace probelyn {
+
 namespace {
 
 using std::chrono::microseconds;
@@ -138,3 +140,5 @@ TEST_F(ReplyWaitTest, FailingLineInWaitForPassesOn) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -12,6 +12,8 @@
 #include "probe_frames.h"
 #include "protocol.h"
 
+namespace probelyn {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -339,3 +341,5 @@ TEST_F(ScanRunTest, CloseFailureAtTheEndOfAStoppedRunIsTheOutcome) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

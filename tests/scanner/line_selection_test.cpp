@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "pty_line.h"
+#include "temp_folder.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -22,16 +24,14 @@ class LineSelectionTest : public testing::Test {
         ptys_.back()->LinkAt(path);
         return path;
     }
-    std::string Path(const std::string& name) const {
-        return dir_.filePath(QString::fromStdString(name)).toStdString();
-    }
+    std::string Path(const std::string& name) const { return dir_.FilePath(name); }
     MachineLayout Layout(const std::string& consoles = "tty0") const {
         std::ofstream(Path("console-active")) << consoles << "\n";
-        return {dir_.path().toStdString(), Path("console-active")};
+        return {dir_.Path(), Path("console-active")};
     }
-    ComPortNames Numbering() const { return ComPortNames::System(dir_.path().toStdString()); }
+    ComPortNames Numbering() const { return ComPortNames::System(dir_.Path()); }
 
-    QTemporaryDir dir_;
+    TempFolder dir_;
     std::vector<std::unique_ptr<PtyLine>> ptys_;
 };
 
@@ -99,3 +99,5 @@ TEST_F(LineSelectionTest, OneDeviceUnderSeveralNamesIsScannedOnce) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

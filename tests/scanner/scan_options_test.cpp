@@ -4,6 +4,8 @@
 
 #include "framing.h"
 
+namespace probelyn {
+
 namespace {
 
 // Each command line is understood, or refused with a reason naming the
@@ -92,3 +94,5 @@ TEST(ScanOptionsTest, ValuesGivenTwiceAreTakenOnce) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -12,6 +12,8 @@
 
 #include "json_text.h"
 
+namespace probelyn {
+
 namespace {
 
 TEST(JsonTextTest, EveryTextBecomesValidJson) {
@@ -133,3 +135,5 @@ TEST_F(ScanReportTest, FailedWritesEndTheScan) {
 #endif
 
 }  // namespace
+
+}  // namespace probelyn

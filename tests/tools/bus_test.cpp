@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace probelyn {
+
 namespace {
 
 constexpr std::int64_t kEnd = 1'000'000'000;
@@ -96,3 +98,5 @@ TEST(BusReceiverTest, PollRoundRepliesAfterTheRequest) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -2,23 +2,25 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 #include "pty_line.h"
+#include "temp_folder.h"
+
+namespace probelyn {
 
 namespace {
 
 namespace fs = std::filesystem;
 
 TEST(SimLinkTest, WhatIsAtThePathStaysWhatItWas) {
-    QTemporaryDir dir;
-    const fs::path file = dir.filePath("ttyUSB0").toStdString();
+    TempFolder dir;
+    const fs::path file = dir.FilePath("ttyUSB0");
     std::ofstream(file) << "a technician's notes";
-    const fs::path foreign = dir.filePath("ttyUSB1").toStdString();
+    const fs::path foreign = dir.FilePath("ttyUSB1");
     fs::create_symlink("/dev/null", foreign);
     PtyLine pty;
     EXPECT_THROW(pty.LinkAt(file), std::runtime_error);
@@ -30,8 +32,8 @@ TEST(SimLinkTest, WhatIsAtThePathStaysWhatItWas) {
 }
 
 TEST(SimLinkTest, OwnLinkIsRemovedOnlyWhileItIsStillItsOwn) {
-    QTemporaryDir dir;
-    const fs::path link = dir.filePath("ttyUSB2").toStdString();
+    TempFolder dir;
+    const fs::path link = dir.FilePath("ttyUSB2");
     {
         PtyLine pty;
         pty.LinkAt(link);
@@ -53,3 +55,5 @@ TEST(SimLinkTest, HelpIsUsageAndSuccess) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

@@ -11,6 +11,8 @@
 #include "message_box_answerer.h"
 #include "pty_line.h"
 
+namespace probelyn {
+
 TEST(WindowDiscoveryTest, ListsPtysAtCom3AndCom10) {
     PtyLine com3;
     PtyLine com10;
@@ -122,3 +124,5 @@ TEST(WindowDiscoveryTest, CloseRequestDuringDiscoveryEndsTheProgram) {
     EXPECT_LT(fake->Count("Open"), 100);  // discovery stopped early
     EXPECT_TRUE(answerer.Boxes().empty());
 }
+
+}  // namespace probelyn

@@ -4,6 +4,8 @@
 
 #include "form1.h"
 
+namespace probelyn {
+
 namespace {
 
 struct DragCase {
@@ -53,3 +55,5 @@ INSTANTIATE_TEST_SUITE_P(Targets, DragTest,
                                          DragCase{"Status", {20, 8}, Qt::LeftButton, false}));
 
 }  // namespace
+
+}  // namespace probelyn

@@ -11,6 +11,8 @@
 #include "message_box_answerer.h"
 #include "test_form.h"
 
+namespace probelyn {
+
 namespace {
 
 class EndToEndTest : public testing::Test {
@@ -119,3 +121,5 @@ TEST_F(EndToEndTest, InstrumentVanishingInTheMiddleOfAScan) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

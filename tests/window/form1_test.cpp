@@ -12,9 +12,11 @@
 #include <QTest>
 #include <QUrl>
 
-#include "cell_bar.h"
+#include "cell_bar_widget.h"
 #include "logo_link.h"
 #include "message_box_answerer.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -194,3 +196,5 @@ TEST(Form1Test, ProgressAndLogoAreReadableByAssistiveTechnology) {
 }
 
 #include "form1_test.moc"
+
+}  // namespace probelyn

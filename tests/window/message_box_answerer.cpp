@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPushButton>
 
+namespace probelyn {
+
 MessageBoxAnswerer::MessageBoxAnswerer(std::deque<QMessageBox::StandardButton> answers)
     : answers_(std::move(answers)) {
     connect(&timer_, &QTimer::timeout, this, &MessageBoxAnswerer::Poll);
@@ -27,3 +29,5 @@ void MessageBoxAnswerer::Poll() {
     }
     button->click();
 }
+
+}  // namespace probelyn

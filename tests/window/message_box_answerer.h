@@ -7,6 +7,8 @@
 #include <deque>
 #include <vector>
 
+namespace probelyn {
+
 // Answers modal message boxes from the test: each box that comes up is
 // recorded and dismissed with the next answer in the queue (OK, or No for a
 // question, when the queue is empty), so no test ever waits on a box.
@@ -31,3 +33,5 @@ class MessageBoxAnswerer : public QObject {
     std::vector<Seen> seen_;
     QTimer timer_;
 };
+
+}  // namespace probelyn

@@ -14,6 +14,8 @@
 #include "instrument.h"
 #include "lock_files.h"
 
+namespace probelyn {
+
 namespace {
 
 struct EndCase {
@@ -57,8 +59,8 @@ class ProgramRun {
         instrument_.LinkAt(device_.toStdString());
     }
     ~ProgramRun() {
-        for (const QString& lock : LocksFor(device_)) {
-            QFile::remove(lock);  // left by a program that a signal killed
+        for (const std::string& lock : LocksFor(device_.toStdString())) {
+            QFile::remove(QString::fromStdString(lock));  // left by a program that a signal killed
         }
     }
     void Start(const QString& device, const QStringList& args) {
@@ -94,14 +96,14 @@ TEST_P(ProgramEndTest, EndsNormallyAndReleasesTheLine) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     if (c.lockHeld.has_value()) {
-        EXPECT_EQ(!LocksFor(device).isEmpty(), *c.lockHeld);
+        EXPECT_EQ(!LocksFor(device.toStdString()).empty(), *c.lockHeld);
     }
     run.Signal(c.signal);
 
     ASSERT_TRUE(run.program.waitForFinished(10000)) << c.name;
     EXPECT_EQ(run.program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.program.exitCode(), c.exitCode);
-    EXPECT_TRUE(LocksFor(device).isEmpty()) << LocksFor(device).join(' ').toStdString();
+    EXPECT_TRUE(LocksFor(device.toStdString()).empty());
 }
 
 // A close that stalls (a line that does not drain) must not trap the user: a
@@ -168,3 +170,5 @@ TEST(ProgramStartTest, UnreachableDisplayIsSaidInOneLine) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

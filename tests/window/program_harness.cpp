@@ -17,6 +17,8 @@
 #include "program.h"
 #include "serial_line.h"
 
+using namespace probelyn;
+
 namespace {
 
 // A line whose every open takes a while, so that start-up discovery lasts.

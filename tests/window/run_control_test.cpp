@@ -14,6 +14,8 @@
 #include "probe_frames.h"
 #include "test_form.h"
 
+namespace probelyn {
+
 namespace {
 
 class RunControlTest : public testing::Test {
@@ -260,3 +262,5 @@ TEST(RunOutcomeTest, EachEndLeavesItsTextsAndControls) {
               "Go ports cells 0: Device Found: ModBus device on COM2 at 115200 baudrate on "
               "station 100");
 }
+
+}  // namespace probelyn

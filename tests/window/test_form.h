@@ -4,8 +4,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "cell_bar.h"
+#include "cell_bar_widget.h"
 #include "form1.h"
+
+namespace probelyn {
 
 // The real window, with its controls found by their layout names, as any
 // user of the window could find them: nothing private is reached.
@@ -19,3 +21,5 @@ class TestForm : public Form1 {
     QString StatusText() const { return findChild<QLabel*>("Status")->text(); }
     int BarCells() const { return findChild<CellBar*>("bar")->Cells(); }
 };
+
+}  // namespace probelyn

@@ -10,6 +10,8 @@
 #include "port_failure.h"
 #include "serial_line.h"
 
+namespace probelyn {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -109,3 +111,5 @@ TEST_F(WindowsLineTest, PortThatDoesNotExistHasNoDevice) {
 }
 
 }  // namespace
+
+}  // namespace probelyn

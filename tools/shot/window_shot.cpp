@@ -11,6 +11,8 @@
 #include "form1.h"
 #include "instrument.h"
 
+using namespace probelyn;
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc < 2) {

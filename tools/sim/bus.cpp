@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <bit>
 
+#include "error_marks.h"
 #include "instrument_protocol.h"
 #include "probe_frames.h"
+
+namespace probelyn {
 
 namespace {
 
@@ -123,19 +126,24 @@ std::string Deliver(const std::vector<RxChar>& chars, const TtyInput& input) {
     std::string out;
     for (const RxChar& c : chars) {
         const char value = static_cast<char>(c.value);
-        if (c.Break()) {
-            out += input.markErrors ? std::string("\377\0\0", 3) : std::string(1, '\0');
-        } else if ((c.framingError || c.parityError) && input.checkParity) {
-            if (!input.ignoreErrors) {
-                out += input.markErrors ? std::string("\377\0", 2) + value : std::string(1, '\0');
+        const bool errored = c.framingError || c.parityError;
+        if (c.Break() && input.markErrors) {
+            AppendErrored(out);
+        } else if (c.Break()) {
+            out += '\0';
+        } else if (errored && input.checkParity) {
+            if (input.ignoreErrors) {
+                continue;
             }
-        } else if (c.framingError || c.parityError) {
-            out += value;
+            if (input.markErrors) {
+                AppendErrored(out, value);
+            } else {
+                out += '\0';
+            }
+        } else if (errored || !input.markErrors) {
+            out += value;  // an error not checked passes as it came, undoubled
         } else {
-            out += value;
-            if (c.value == 0377 && input.markErrors) {
-                out += value;
-            }
+            AppendReceived(out, std::string_view(&value, 1));
         }
     }
     return out;
@@ -171,3 +179,5 @@ std::vector<BusFrame> PollRound(Protocol protocol, const std::vector<int>& polle
     }
     return frames;
 }
+
+}  // namespace probelyn

@@ -7,6 +7,8 @@
 #include "port_component.h"
 #include "protocol.h"
 
+namespace probelyn {
+
 // A serial bus as a UART receives it: characters laid on a wire as bits at
 // the bus's rate and framing, taken off again by a receiver at a setting of
 // its own, and handed to a program as the tty layer would. Times are in
@@ -93,3 +95,5 @@ std::vector<BusFrame> PollRound(Protocol protocol, const std::vector<int>& polle
 
 // How long a character takes on the wire.
 std::int64_t CharacterNs(const BusSetting& bus);
+
+}  // namespace probelyn

@@ -8,6 +8,8 @@
 
 #include "line_rate.h"
 
+namespace probelyn {
+
 namespace {
 
 // The listener's UART as the pty keeps its settings.
@@ -73,3 +75,5 @@ void BusLine::Run() {
         }
     }
 }
+
+}  // namespace probelyn

@@ -7,6 +7,8 @@
 #include "bus.h"
 #include "pty_line.h"
 
+namespace probelyn {
+
 struct BusConfig {
     Protocol protocol = Protocol::Modbus;
     BusSetting setting;
@@ -46,3 +48,5 @@ class BusLine {
     int wake_[2] = {-1, -1};
     std::thread thread_;
 };
+
+}  // namespace probelyn

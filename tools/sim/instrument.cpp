@@ -8,6 +8,8 @@
 #include <chrono>
 #include <stdexcept>
 
+namespace probelyn {
+
 Instrument::Instrument(InstrumentConfig config) : config_(config) {
     if (::pipe(wake_) == -1) {
         throw std::runtime_error("pipe");
@@ -131,3 +133,5 @@ void Instrument::Log(const std::string& request, int rate) {
                  HexText(request).c_str());
     std::fflush(config_.log);
 }
+
+}  // namespace probelyn

@@ -11,6 +11,8 @@
 #include "instrument_protocol.h"
 #include "pty_line.h"
 
+namespace probelyn {
+
 struct InstrumentConfig {
     Protocol protocol = Protocol::Ascii;
     int baud = 9600;
@@ -78,3 +80,5 @@ class Instrument {
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::thread thread_;
 };
+
+}  // namespace probelyn

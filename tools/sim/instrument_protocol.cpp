@@ -5,6 +5,8 @@
 #include "checksums.h"
 #include "probe_frames.h"
 
+namespace probelyn {
+
 namespace {
 
 char Byte(int value) {
@@ -117,3 +119,5 @@ std::string Garbage(unsigned* seed) {
     }
     return out;
 }
+
+}  // namespace probelyn

@@ -6,6 +6,8 @@
 
 #include "protocol.h"
 
+namespace probelyn {
+
 // What one simulated instrument understands and answers, byte for byte.
 
 // The result of looking at the start of the bytes received so far.
@@ -29,3 +31,5 @@ std::string Garbage(unsigned* seed);
 // A few bytes of uniformly random value, as line noise at the right rate
 // delivers them.
 std::string RandomBytes(unsigned* seed);
+
+}  // namespace probelyn

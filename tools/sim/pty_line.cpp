@@ -14,6 +14,8 @@
 
 #include "line_rate.h"
 
+namespace probelyn {
+
 namespace {
 
 [[noreturn]] void Fail(const char* what) {
@@ -145,3 +147,5 @@ void PtyLine::Vanish() {
         slave_ = -1;
     }
 }
+
+}  // namespace probelyn

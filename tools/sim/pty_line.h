@@ -4,6 +4,8 @@
 
 #include "port_component.h"
 
+namespace probelyn {
+
 // A pseudo-terminal standing in for a serial line. The program under test opens
 // the slave device (directly or through a symlink); the instrument side reads
 // and writes the master. The pty keeps its own slave descriptor open, so the
@@ -51,3 +53,5 @@ class PtyLine {
     std::string slave_path_;
     std::string link_;
 };
+
+}  // namespace probelyn

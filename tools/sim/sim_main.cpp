@@ -13,6 +13,8 @@
 #include "framing.h"
 #include "instrument.h"
 
+using namespace probelyn;
+
 namespace {
 
 const char kUsage[] =

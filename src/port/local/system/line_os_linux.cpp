@@ -1,0 +1,214 @@
+// The termios side of a line. Kept apart from <termios.h>, whose definitions
+// clash with the kernel's termios2.
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "line_os.h"
+#include "line_rate.h"
+#include "port_failure.h"
+
+namespace probelyn {
+
+namespace {
+
+// How long a write may wait for room in the system's send queue.
+constexpr int kWriteWaitMs = 2000;
+
+// The system's errors as the line's own, mapped here once.
+LineError KindOf(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case EIO:  // a device unplugged, a pty whose other side is gone
+            return LineError::DeviceNotFound;
+        case EACCES:
+        case EPERM:
+            return LineError::NoAccess;
+        case EBUSY:  // another program opened it for itself alone
+            return LineError::Refused;
+        case ENOTTY:
+        case EISDIR:
+            return LineError::NotOpen;
+        default:
+            return LineError::Io;
+    }
+}
+
+[[noreturn]] void Fail(int error) {
+    throw PortFailure(KindOf(error), std::strerror(error));
+}
+
+[[noreturn]] void Fail(LineError kind, int error) {
+    throw PortFailure(kind, std::strerror(error));
+}
+
+termios2 Raw(const termios2& found, const LineSettings& settings) {
+    termios2 tio{};
+    tio.c_line = found.c_line;
+    // A byte with a framing error is dropped; listening, every error is marked.
+    tio.c_iflag = settings.listen ? INPCK | PARMRK : IGNPAR;
+    tio.c_cflag = CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    if (settings.framing.parity != Parity::None) {
+        tio.c_cflag |= PARENB;
+    }
+    if (settings.framing.parity == Parity::Odd) {
+        tio.c_cflag |= PARODD;
+    }
+    if (settings.framing.stopBits == 2) {
+        tio.c_cflag |= CSTOPB;
+    }
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    tio.c_ispeed = static_cast<speed_t>(settings.baud);
+    tio.c_ospeed = static_cast<speed_t>(settings.baud);
+    return tio;
+}
+
+// Asks the driver to pass received bytes on at once instead of after its
+// latency timer (USB adapters). Refusals are ignored.
+void RequestLowLatency(int fd) {
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(fd, TIOCSSERIAL, &serial);
+    }
+}
+
+}  // namespace
+
+struct OsLine::State {
+    ~State() {
+        if (restore) {
+            ::ioctl(fd, TCSETS2, &found);
+            ::ioctl(fd, TIOCNXCL);  // others may open it again, as before
+        }
+        if (fd != -1) {
+            ::close(fd);
+        }
+        if (wake != -1) {
+            ::close(wake);
+        }
+    }
+
+    int fd = -1;
+    termios2 found{};  // the settings at open, given back at close
+    bool restore = false;
+    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once a stop comes
+};
+
+OsLine::OsLine(const std::string& device, const LineSettings& settings)
+    : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (s.fd == -1) {
+        Fail(errno);
+    }
+    if (::ioctl(s.fd, TCGETS2, &s.found) == -1) {
+        Fail(LineError::NotOpen, errno);  // not a serial line
+    }
+    if (::ioctl(s.fd, TIOCEXCL) == -1) {
+        Fail(errno);
+    }
+    s.restore = true;
+    const termios2 raw = Raw(s.found, settings);
+    if (::ioctl(s.fd, TCSETS2, &raw) == -1) {
+        Fail(LineError::SettingRefused, errno);
+    }
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    // A pty has no modem lines: not a failure.
+    ::ioctl(s.fd, settings.listen ? TIOCMBIC : TIOCMBIS, &lines);
+    RequestLowLatency(s.fd);
+    ::ioctl(s.fd, TCFLSH, TCIFLUSH);
+}
+
+OsLine::~OsLine() = default;
+
+int OsLine::AppliedRate() const {
+    LineRates rates;
+    return ReadLineRates(state_->fd, &rates) ? rates.output : -1;
+}
+
+std::size_t OsLine::Queued() {
+    int count = 0;
+    if (::ioctl(state_->fd, FIONREAD, &count) == -1) {
+        Fail(errno);
+    }
+    return static_cast<std::size_t>(count);
+}
+
+void OsLine::ReadInto(std::string& into, std::size_t max) {
+    char bytes[1024];
+    while (max > 0) {
+        const ssize_t n = ::read(state_->fd, bytes, std::min(max, sizeof bytes));
+        if (n > 0) {
+            into.append(bytes, static_cast<std::size_t>(n));
+            max -= static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            throw PortFailure(LineError::DeviceNotFound, "The device is gone (hung up)");
+        } else if (errno == EAGAIN) {
+            return;
+        } else if (errno != EINTR) {
+            Fail(errno);
+        }
+    }
+}
+
+void OsLine::Write(const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(state_->fd, bytes.data() + done, bytes.size() - done);
+        if (n >= 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (errno == EAGAIN) {
+            pollfd room{state_->fd, POLLOUT, 0};
+            if (::poll(&room, 1, kWriteWaitMs) == 0) {
+                throw PortFailure(LineError::Io, "The line takes no more bytes to send");
+            }
+        } else if (errno != EINTR) {
+            Fail(errno);
+        }
+    }
+}
+
+void OsLine::DiscardInput() {
+    if (::ioctl(state_->fd, TCFLSH, TCIFLUSH) == -1) {
+        Fail(errno);
+    }
+}
+
+bool OsLine::AwaitInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
+    State& s = *state_;
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t emptied = ::read(s.wake, &count, sizeof count);
+    const std::stop_callback onStop(stop, [wake = s.wake] {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
+    });
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+    const timespec limit{static_cast<time_t>(whole.count()),
+                         static_cast<long>((timeout - whole).count())};
+    pollfd fds[2] = {{s.fd, POLLIN, 0}, {s.wake, POLLIN, 0}};
+    if (::ppoll(fds, 2, &limit, nullptr) == -1) {
+        if (errno == EINTR) {
+            return false;  // the caller looks at the clock again
+        }
+        Fail(errno);
+    }
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (fds[0].revents & POLLIN) == 0) {
+        throw PortFailure(LineError::DeviceNotFound, "The device is gone (hung up)");
+    }
+    return (fds[0].revents & POLLIN) != 0;
+}
+
+}  // namespace probelyn

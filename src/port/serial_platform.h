@@ -1,8 +1,0 @@
-#pragma once
-
-#include <string>
-
-// Why this user may not read and write the device (outside the dialout
-// group, say), for people: see NoAccessText. Empty when the user may, and on
-// systems without device permissions. One implementation file per platform.
-std::string DeviceAccessRefusal(const std::string& device);
