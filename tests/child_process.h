@@ -1,5 +1,6 @@
 #pragma once
 
+#include <linux/close_range.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -54,6 +55,9 @@ class ChildProcess {
             if (inChild) {
                 inChild();
             }
+            // Nothing of this process's reaches the program (a pty's master
+            // kept open there would keep its line from hanging up).
+            ::close_range(3, ~0U, 0);
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }

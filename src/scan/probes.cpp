@@ -8,8 +8,8 @@ namespace probelyn {
 void Probes::Send(const std::string& request) {
     try {
         Prt_.Write(request);
-    } catch (const PortFailure&) {
-        // Not reported: the wait that follows finds no reply.
+    } catch (const PortFailure& failure) {
+        wait_.Record(failure);  // not reported: the wait that follows finds no reply
     }
 }
 
@@ -38,7 +38,8 @@ bool Probes::ProbeLyraBus(int station, int T) {
     Send(request);
     try {
         return LyraBusReplyMatches(station, wait_.WaitFor(kLyraBusReplyLength, T, request));
-    } catch (const PortFailure&) {
+    } catch (const PortFailure& failure) {
+        wait_.Record(failure);
         return false;
     }
 }

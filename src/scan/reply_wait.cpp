@@ -44,7 +44,8 @@ bool ReplyWait::LookFor(const std::string& Data, int Timeout, const std::string&
     std::string reply;
     try {
         reply = Receive(static_cast<int>(Data.size()), start + Ms(Timeout), false, sent);
-    } catch (const PortFailure&) {
+    } catch (const PortFailure& failure) {
+        Record(failure);
         return false;
     }
     return FoldCase(reply.substr(0, Data.size())) == FoldCase(Data);
@@ -69,8 +70,14 @@ void ReplyWait::AwaitQuiet(Clock::Duration quiet, int Timeout) {
                 return;
             }
         }
-    } catch (const PortFailure&) {
-        // The discard that follows meets the failure too.
+    } catch (const PortFailure& failure) {
+        Record(failure);  // the discard that follows meets it too
+    }
+}
+
+void ReplyWait::Record(const PortFailure& failure) {
+    if (record_ != nullptr) {
+        *record_ = failure.Record();
     }
 }
 
@@ -110,10 +117,11 @@ void ReplyWait::Await(int want, Clock::Duration deadline, bool passFailures) {
             if (Prt_.InputCount() >= want) {
                 return;
             }
-        } catch (const PortFailure&) {
+        } catch (const PortFailure& failure) {
             if (passFailures) {
                 throw;
             }
+            Record(failure);
             clock_.SleepFor(deadline - now, stop_);
             continue;
         }
@@ -132,10 +140,11 @@ void ReplyWait::BlockUntilInputOr(Clock::Duration deadline, Clock::Duration now,
     }
     try {
         Prt_.WaitForInput(left - Clock::kWakeLatency, stop_);
-    } catch (const PortFailure&) {
+    } catch (const PortFailure& failure) {
         if (passFailures) {
             throw;
         }
+        Record(failure);
         clock_.SleepFor(deadline - clock_.Now(), stop_);
     }
 }

@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "port_component.h"
+#include "port_failure.h"
 
 namespace probelyn {
 
@@ -31,6 +32,10 @@ class ReplyWait {
 
     // The stop that ends every wait from now on.
     void WatchStop(std::stop_token stop) { stop_ = std::move(stop); }
+    // Where a failure of the line that a wait or a probe passes over is
+    // recorded from now on (the waits go on as if no byte had come).
+    void RecordFailuresIn(ErrorRecord& record) { record_ = &record; }
+    void Record(const PortFailure& failure);
 
     // True when the reply begins with Data, letter case folded. Reports no
     // failure: a failing line counts as "not enough yet" and the wait ends at
@@ -64,6 +69,7 @@ class ReplyWait {
     Clock& clock_;
     std::stop_token stop_;
     std::function<void()> pendingWork_;
+    ErrorRecord* record_ = nullptr;
 };
 
 // Folds A..Z onto a..z. Bytes 0x80..0xFF are left as they are: their meaning

@@ -18,7 +18,9 @@ bool Chosen(const std::vector<Protocol>& chosen, Protocol protocol) {
 }  // namespace
 
 ScanRun::ScanRun(PortAccess& access, Clock& clock)
-    : access_(access), wait_(access.Line(), clock), probes_(access.Line(), wait_) {}
+    : access_(access), wait_(access.Line(), clock), probes_(access.Line(), wait_) {
+    wait_.RecordFailuresIn(access_.Error());
+}
 
 template <typename Step>
 void ScanRun::Skip(Step step) {

@@ -41,6 +41,30 @@ bool CrcFits(const std::string& run, std::size_t i, std::size_t length) {
     return At(run, i + length - 2) == (crc & 0xFF) && At(run, i + length - 1) == (crc >> 8);
 }
 
+// The functions whose frames are known: reads (1 to 4), single writes (5, 6)
+// and multiple writes (15, 16).
+bool KnownFunction(int function) {
+    return (function >= 1 && function <= 6) || function == 15 || function == 16;
+}
+
+// A multiple write: a request of 9 bytes and its byte count, answered in 8.
+std::optional<Frame> ModbusWriteAt(const std::string& run, std::size_t i, int station, int function,
+                                   bool awaited) {
+    if (awaited && CrcFits(run, i, 8)) {
+        return Frame{false, station, function, 8};
+    }
+    if (i + 7 <= run.size()) {
+        const std::size_t requestLength = 9 + std::size_t{At(run, i + 6)};
+        if (CrcFits(run, i, requestLength)) {
+            return Frame{true, station, function, requestLength};
+        }
+    }
+    if (CrcFits(run, i, 8)) {
+        return Frame{false, station, function, 8};
+    }
+    return std::nullopt;
+}
+
 std::optional<Frame> ModbusAt(const std::string& run, std::size_t i,
                               const std::optional<Frame>& open) {
     if (i + 5 > run.size()) {
@@ -52,13 +76,16 @@ std::optional<Frame> ModbusAt(const std::string& run, std::size_t i,
         return std::nullopt;
     }
     const int asked = function & 0x7F;
-    if ((function & 0x80) != 0 && asked >= 1 && asked <= 6 && CrcFits(run, i, 5)) {
+    if ((function & 0x80) != 0 && KnownFunction(asked) && CrcFits(run, i, 5)) {
         return Frame{false, station, asked, 5};
     }
-    if (function < 1 || function > 6) {
+    if (!KnownFunction(function)) {
         return std::nullopt;
     }
     const bool awaited = open && open->station == station && open->function == function;
+    if (function > 6) {
+        return ModbusWriteAt(run, i, station, function, awaited);
+    }
     const std::size_t replyLength = function <= 4 ? 5 + std::size_t{At(run, i + 2)} : 8;
     // The reply awaited first; 5 and 6 echo their request.
     if (awaited && CrcFits(run, i, replyLength)) {

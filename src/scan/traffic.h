@@ -26,13 +26,13 @@ struct Heard {
 // The frames of one protocol by its own rules, decoded as the bytes come in.
 // Modbus RTU: station 1 to 247, a function code whose frame length it fits
 // (requests of functions 1 to 6 are 8 bytes, their replies 5 + byte count
-// for 1 to 4, the request echoed for 5 and 6, an exception 5), and the
-// CRC-16; LyraBus: 0xFE, the body (station, command, data), the nibble
-// checksum of the body; a reply from the station polled, ending in the nibble
-// checksum of the bytes before it; ASCII: "!" + three digits + ":" +
-// printable text + CR; a reply, printable text ending in CR after a request.
-// Runs are split by length and check, not by time alone: adapters blur gaps.
-// Each byte is looked at a bounded number of times, however long the run.
+// for 1 to 4, the request echoed for 5 and 6; requests of 15 and 16 are 9 +
+// byte count, their replies 8; an exception 5), and the CRC-16; LyraBus: 0xFE, the body (station,
+// command, data), the nibble checksum of the body; a reply from the station polled, ending in the
+// nibble checksum of the bytes before it; ASCII: "!" + three digits + ":" + printable text + CR; a
+// reply, printable text ending in CR after a request. Runs are split by length and check, not by
+// time alone: adapters blur gaps. Each byte is looked at a bounded number of times, however long
+// the run.
 class FrameDecoder {
   public:
     explicit FrameDecoder(Protocol protocol);

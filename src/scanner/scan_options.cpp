@@ -9,50 +9,71 @@
 
 namespace probelyn {
 
-const char kScanUsage[] =
-    "usage: probelyn-scan [--port DEV]... [--protocol ascii|modbus|lyrabus]...\n"
-    "                     [--rate R[,R...]]... [--station A-B] [--framing 8N1[,8E1...]]\n"
-    "                     [--extra-wait-ms N] [--all] [--json] [--trace FILE] [--quiet]\n"
-    "       probelyn-scan --listen [--port DEV]... [--protocol P]... [--rate R[,R...]]...\n"
-    "                     [--framing LIST] [--dwell-ms N] [--json] [--trace FILE] [--quiet]\n"
-    "       probelyn-scan --list-ports [--json] | --names | --version | --help\n"
-    "\n"
-    "Finds which protocol, baud rate and station an instrument on a serial line\n"
-    "uses. Lines given together are scanned at the same time.\n"
-    "\n"
-    "  --port DEV         a device (/dev/ttyUSB0), a link to one, or COMn;\n"
-    "                     repeatable (default: every serial line found that opens,\n"
-    "                     but not the system's console)\n"
-    "  --protocol P       ascii, modbus or lyrabus; repeatable (default: all three)\n"
-    "  --rate R           baud rates, repeatable or a comma list (default: 460800\n"
-    "                     230400 115200 76800 57600 38400 19200 9600 4800 2400)\n"
-    "  --station A-B      stations to try (default 1-255; up to 999 for ascii alone)\n"
-    "  --framing LIST     framings to sweep in turn, e.g. 8N1,8E1,8O1 (default 8N1)\n"
-    "  --extra-wait-ms N  added to every reply window (converters, gateways)\n"
-    "  --all              go on after a find and list every instrument that answers\n"
-    "  --json             JSON Lines on stdout, one object per event\n"
-    "  --trace FILE       every request and reply, as JSON Lines, into FILE\n"
-    "                     (an existing FILE is replaced)\n"
-    "  --list-ports       list the lines that open, and say why others are unusable\n"
-    "  --names            list COMn and its device for every serial device, opening\n"
-    "                     none\n"
-    "  --quiet            no progress and no summary on stderr\n"
-    "  --listen           identify the traffic of a live bus without sending a byte:\n"
-    "                     each rate (and each framing, default 8N1,8E1,8O1) is\n"
-    "                     listened to in turn; the setting where frames of one\n"
-    "                     protocol decode cleanly is the bus's\n"
-    "  --dwell-ms N       listening: how long at each setting (default 1000; more\n"
-    "                     on a bus that talks seldom)\n"
-    "  Options take their value as --option VALUE or --option=VALUE.\n"
-    "\n"
-    "COMn: on Windows the port's own name. On Linux the serial devices in /dev are\n"
-    "numbered as the Probelyn window numbers them: family by family (ttyS, ttyUSB,\n"
-    "ttyACM, ttyAMA, ttyXRUSB, rfcomm, ttymxc, ttyTHS, ttySC), each by ascending\n"
-    "index, up to COM100; --names shows the numbering.\n"
-    "\n"
-    "Exit status: 0 an instrument was found, 1 none, 2 a usage error, no line\n"
-    "could be opened or a result could not be written, 129, 130 or 143 after\n"
-    "SIGHUP, SIGINT or SIGTERM, 141 when the reader of the results went away.\n";
+namespace {
+
+// The rates a scan tries by default, as the help lists them.
+std::string DefaultRates() {
+    std::string first = std::to_string(kScanRates.front());
+    std::string rest;
+    for (std::size_t i = 1; i < kScanRates.size(); ++i) {
+        rest += (rest.empty() ? "" : " ") + std::to_string(kScanRates[i]);
+    }
+    return first + "\n                     " + rest;
+}
+
+}  // namespace
+
+std::string ScanUsage() {
+    return std::string(
+               "usage: probelyn-scan [--port DEV]... [--protocol ascii|modbus|lyrabus]...\n"
+               "                     [--rate R[,R...]]... [--station A-B] [--framing "
+               "8N1[,8E1...]]\n"
+               "                     [--extra-wait-ms N] [--all] [--json] [--trace FILE] "
+               "[--quiet]\n"
+               "       probelyn-scan --listen [--port DEV]... [--protocol P]... [--rate "
+               "R[,R...]]...\n"
+               "                     [--framing LIST] [--dwell-ms N] [--json] [--trace FILE] "
+               "[--quiet]\n"
+               "       probelyn-scan --list-ports [--json] | --names | --version | --help\n"
+               "\n"
+               "Finds which protocol, baud rate and station an instrument on a serial line\n"
+               "uses. Lines given together are scanned at the same time.\n"
+               "\n"
+               "  --port DEV         a device (/dev/ttyUSB0), a link to one, or COMn;\n"
+               "                     repeatable (default: every serial line found that opens,\n"
+               "                     but not the system's console)\n"
+               "  --protocol P       ascii, modbus or lyrabus; repeatable (default: all three)\n"
+               "  --rate R           baud rates, repeatable or a comma list (default: ") +
+           DefaultRates() + ")\n" +
+           "  --station A-B      stations to try (default 1-255; up to 999 for ascii alone)\n"
+           "  --framing LIST     framings to sweep in turn, e.g. 8N1,8E1,8O1 (default 8N1)\n"
+           "  --extra-wait-ms N  added to every reply window (converters, gateways)\n"
+           "  --all              go on after a find and list every instrument that answers\n"
+           "  --json             JSON Lines on stdout, one object per event\n"
+           "  --trace FILE       every request and reply, as JSON Lines, into FILE\n"
+           "                     (an existing FILE is replaced)\n"
+           "  --list-ports       list the lines that open, and say why others are unusable\n"
+           "  --names            list COMn and its device for every serial device, opening\n"
+           "                     none\n"
+           "  --quiet            no progress and no summary on stderr\n"
+           "  --listen           identify the traffic of a live bus without sending a byte:\n"
+           "                     each rate (and each framing, default 8N1,8E1,8O1) is\n"
+           "                     listened to in turn; the setting where frames of one\n"
+           "                     protocol decode cleanly is the bus's\n"
+           "  --dwell-ms N       listening: how long at each setting (default 1000; more\n"
+           "                     on a bus that talks seldom)\n"
+           "  Options take their value as --option VALUE or --option=VALUE.\n"
+           "\n"
+           "COMn: on Windows the port's own name. On Linux the serial devices in /dev are\n"
+           "numbered as the Probelyn window numbers them: family by family (ttyS, ttyUSB,\n"
+           "ttyACM, ttyAMA, ttyXRUSB, rfcomm, ttymxc, ttyTHS, ttySC), each by ascending\n"
+           "index, up to COM100; --names shows the numbering.\n"
+           "\n"
+           "Exit status: 0 an instrument was found, 1 none, 2 a usage error, no line\n"
+           "could be opened, a line's run could not finish or a result could not be\n"
+           "written, 129, 130 or 143 after SIGHUP, SIGINT or SIGTERM, 141 when the\n"
+           "reader of the results went away.\n";
+}
 
 namespace {
 

@@ -31,6 +31,7 @@ struct ParsedOptions {
 
 ParsedOptions ParseOptions(const std::vector<std::string>& args);
 
-extern const char kScanUsage[];
+// The help text.
+std::string ScanUsage();
 
 }  // namespace probelyn

@@ -33,7 +33,7 @@ int main(int argc, char* argv[]) {
     Output out(stdout, "the results", ending);
     const ScanOptions& options = parsed.options;
     if (options.help || options.version) {
-        out.Text(options.help ? kScanUsage : "probelyn-scan " PROBELYN_VERSION "\n");
+        out.Text(options.help ? ScanUsage() : "probelyn-scan " PROBELYN_VERSION "\n");
         return ending.Status(Code(ExitStatus::Success));
     }
     const EndRequests requests([&ending](int signal) { ending.Signal(signal); });

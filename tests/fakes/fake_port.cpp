@@ -1,5 +1,7 @@
 #include "fake_port.h"
 
+#include <stdexcept>
+
 #include "framing.h"
 #include "probe_frames.h"
 
@@ -29,6 +31,9 @@ void FakePort::Enter(const std::string& member) {
     const auto failure = failures_.find(member);
     if (failure != failures_.end()) {
         throw failure->second;
+    }
+    if (faults_.count(member) != 0) {
+        throw std::logic_error(member + " met a fault of the program");
     }
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ class FakePort : public PortComponent {
     void Fail(const std::string& member, LineError error = LineError::Io,
               const std::string& text = "failed");
     void Heal(const std::string& member) { failures_.erase(member); }
+    // Makes the named member throw std::logic_error, as a fault of the
+    // program would, from now on.
+    void Break(const std::string& member) { faults_.insert(member); }
     int Count(const std::string& member) const;
 
     // Makes bytes arrive `after` from the clock's present moment.
@@ -86,6 +90,7 @@ class FakePort : public PortComponent {
     Clock::Duration stopAt_{};
     std::stop_source* stop_ = nullptr;
     std::map<std::string, PortFailure> failures_;
+    std::set<std::string> faults_;
 };
 
 }  // namespace probelyn

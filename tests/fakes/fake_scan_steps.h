@@ -12,7 +12,12 @@ namespace probelyn {
 // where a real front end would see a Stop press.
 class FakeScanSteps : public ScanSteps {
   public:
-    void Progress(const ScanStep& step) override { steps.push_back(step); }
+    void Progress(const ScanStep& step) override {
+        steps.push_back(step);
+        if (on_progress) {
+            on_progress(step);
+        }
+    }
     void TurnEventLoop() override {
         ++turns;
         if (on_turn) {
@@ -38,6 +43,7 @@ class FakeScanSteps : public ScanSteps {
 
     bool answer_yes = false;
     std::function<void(int)> on_turn;
+    std::function<void(const ScanStep&)> on_progress;
 
     std::vector<ScanStep> steps;
     std::vector<Notice> notices;

@@ -133,37 +133,56 @@ TEST(LineLockTest, LockUnderTheWholePathIsLookedFor) {
     EXPECT_EQ(VerdictOn(device, locks), LineLocks::Verdict::Held);
 }
 
+// Every file in the folder, whole paths.
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        files.push_back(entry.path().string());
+    }
+    return files;
+}
+
 // The lock this program writes: whole, in Qt's form, under the name of the
-// device a link leads to; replacing only a stale lock; gone when released.
+// device a link leads to, the only file it leaves in the lock folder;
+// replacing only a stale lock; gone when released, the folder as it was.
 TEST(LineLockTest, OwnLockLivesWhileTheLineIsUsed) {
     TempFolder dir;
-    const std::string locks = dir.Path();
+    TempFolder lockFolder;
+    const std::string locks = lockFolder.Path();
     PtyLine pty;
     const std::string link = dir.FilePath("ttyProbelynLink");
     pty.LinkAt(link);
     std::string name = pty.SlavePath();
     std::replace(name.begin(), name.end(), '/', '_');
     const std::string path = locks + "/LCK.." + name;
+    const std::vector<std::string> onlyTheLock{path};
     {
         const LineLock lock(link, locks);
         EXPECT_EQ(lock.Path(), path);
+        EXPECT_EQ(FilesIn(locks), onlyTheLock);
         EXPECT_EQ(Read(path).substr(0, Read(path).find('\n')), std::to_string(::getpid()));
         EXPECT_NE(Read(path).find("\nport_tests\n"), std::string::npos) << Read(path);
         EXPECT_EQ(VerdictOn(pty.SlavePath(), locks), LineLocks::Verdict::Ours);
         EXPECT_EQ(VerdictOn(link, locks), LineLocks::Verdict::Ours);
         EXPECT_THROW(LineLock(pty.SlavePath(), locks), PortFailure);  // one lock for both names
+        EXPECT_EQ(FilesIn(locks), onlyTheLock);
     }
-    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(FilesIn(locks).empty());
     OtherProgram other;
     for (const std::string& stale :
          {Formatted("%10d\n", 999999), Formatted("%d\nprobelyn\nhost\n", other.Pid())}) {
         Write(path, stale);
-        const LineLock lock(link, locks);
-        EXPECT_EQ(Read(path).substr(0, Read(path).find('\n')), std::to_string(::getpid()));
+        {
+            const LineLock lock(link, locks);
+            EXPECT_EQ(Read(path).substr(0, Read(path).find('\n')), std::to_string(::getpid()));
+            EXPECT_EQ(FilesIn(locks), onlyTheLock);
+        }
+        EXPECT_TRUE(FilesIn(locks).empty());
     }
     Write(path, Formatted("%d\nsleep\nhost\n", other.Pid()));
     EXPECT_THROW(LineLock(link, locks), PortFailure);
     EXPECT_EQ(Read(path), Formatted("%d\nsleep\nhost\n", other.Pid()));
+    EXPECT_EQ(FilesIn(locks), onlyTheLock);
 }
 
 // Where lock files cannot be written, the line goes unlocked, said once.

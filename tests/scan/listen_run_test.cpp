@@ -30,6 +30,7 @@ struct Bus {
     std::vector<int> polled;
     std::vector<int> answering;
     TtyInput adapter = kMarks;
+    int modbusFunction = 3;
 };
 
 // The frames of the next seconds of the bus, as a UART at the line's setting
@@ -46,8 +47,9 @@ void Behind(FakePort& port, const Bus& bus) {
         for (std::int64_t round = 0; round < rounds; ++round) {
             const std::int64_t at =
                 7'000'000 + round * kPoll * static_cast<std::int64_t>(bus.polled.size());
-            for (const BusFrame& frame : PollRound(bus.protocol, bus.polled, bus.answering,
-                                                   bus.setting, at, kPoll, 3'000'000)) {
+            for (const BusFrame& frame :
+                 PollRound(bus.protocol, bus.polled, bus.answering, bus.setting, at, kPoll,
+                           3'000'000, bus.modbusFunction)) {
                 const std::int64_t end = wire.Send(frame.bytes, frame.at, bus.setting);
                 const std::string delivered =
                     Deliver(Receive(wire, {line.baud, line.framing}, from, end), bus.adapter);
@@ -109,6 +111,17 @@ TEST_F(ListenTest, EachBusIsIdentifiedAtItsSettingWithItsStations) {
         {"Modbus 19200 8N1, no marks",
          {Protocol::Modbus, {19200, k8N1}, {5, 6}, {6}, kNoMarks},
          {k8E1, k8O1}},
+        // Masters that read or write with other functions than the probe's.
+        {"Modbus reading coils", {Protocol::Modbus, {9600, k8N1}, {2, 9}, {2, 9}, kMarks, 1}, {}},
+        {"Modbus reading inputs", {Protocol::Modbus, {9600, k8N1}, {4, 8}, {8}, kMarks, 2}, {}},
+        {"Modbus reading input registers",
+         {Protocol::Modbus, {9600, k8E1}, {1, 2, 3}, {1, 3}, kMarks, 4},
+         {}},
+        {"Modbus writing a coil", {Protocol::Modbus, {9600, k8N1}, {6, 7}, {6, 7}, kMarks, 5}, {}},
+        {"Modbus writing coils", {Protocol::Modbus, {9600, k8N1}, {10, 11}, {11}, kMarks, 15}, {}},
+        {"Modbus writing registers",
+         {Protocol::Modbus, {38400, k8N1}, {12, 247}, {12, 247}, kMarks, 16},
+         {}},
     };
     for (const auto& row : rows) {
         steps_ = Steps();
@@ -130,6 +143,20 @@ TEST_F(ListenTest, EachBusIsIdentifiedAtItsSettingWithItsStations) {
         EXPECT_EQ(port_.written, "") << row.name;
     }
     EXPECT_EQ(port_.Count("Write"), 0);
+}
+
+// A master that polls one station only late in its cycle: once the bus is
+// identified the listen goes on for another dwell, so that station is still
+// listed.
+TEST_F(ListenTest, StationsPolledLateInTheCycleAreStillListed) {
+    Behind(port_, {Protocol::Modbus, {9600, k8N1}, {3, 7, 9, 40}, {3, 7, 9, 40}});
+    ListenPlan plan;
+    plan.rates = {9600};
+    plan.framings = {k8N1};
+    plan.dwell = milliseconds(250);  // station 40 is polled 307 ms in
+    const std::optional<Hearing> hearing = Listen(plan);
+    ASSERT_TRUE(hearing.has_value());
+    EXPECT_EQ(hearing->heard.front().polled, (std::vector<int>{3, 7, 9, 40}));
 }
 
 // A setting whose marked errors show it wrong is left at once; a silent

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <stdexcept>
 
 #include "base_time_limit.h"
 #include "fake_port.h"
@@ -329,6 +331,76 @@ TEST_F(ScanRunTest, FailuresInsideTheEngineArePassedOver) {
     EXPECT_EQ(DetectNow(Plan({Protocol::Ascii}, 1, 2)).kind, Kind::NothingFound);
     EXPECT_EQ(port_.Count("Close"), 20);  // every rate still closes (and fails)
     EXPECT_EQ(steps_.steps.size(), 40U);
+}
+
+// A fault of the program is no failure of the line: it passes on, from the
+// line and from the front end's steps alike, where a failure of the front
+// end's own is passed over.
+TEST_F(ScanRunTest, AFaultOfTheProgramIsNotPassedOver) {
+    steps_.on_progress = [](const ScanStep&) { throw std::runtime_error("not drawn"); };
+    EXPECT_EQ(DetectNow(Plan({Protocol::Modbus}, 1, 2)).kind, Kind::NothingFound);
+    steps_.on_progress = [](const ScanStep&) { throw std::logic_error("a fault"); };
+    EXPECT_THROW(DetectNow(Plan({Protocol::Modbus}, 1, 2)), std::logic_error);
+    steps_.on_progress = nullptr;
+    port_.Break("Write");
+    EXPECT_THROW(DetectNow(Plan({Protocol::Modbus}, 1, 2)), std::logic_error);
+    EXPECT_TRUE(access_.Error().IsClear());
+}
+
+// A line that cannot be used at all (gone at an open, or unplugged while its
+// stations are tried) ends the run where the plan says so, as the scanner's
+// does, with where it ended; the window's plan goes on to every next setting,
+// as it always has. A failure that depends on the setting never ends it.
+TEST_F(ScanRunTest, ALineThatCannotBeUsedEndsTheRunWhereThePlanSaysSo) {
+    const auto goneAtOpen = [this] { port_.Fail("Open", LineError::DeviceNotFound, "gone"); };
+    const auto unpluggedAtStation2 = [this] {
+        port_.on_write = [this](const std::string&) {
+            port_.Fail("Write", LineError::DeviceNotFound, "gone");
+        };
+    };
+    const auto refusedRate = [this] { port_.open_fails_at_rate = {{460800, "refused"}}; };
+    const auto failingWrites = [this] { port_.Fail("Write", LineError::Io, "I/O"); };
+    const struct {
+        const char* name;
+        std::function<void()> setUp;
+        LineLoss onLineLoss;
+        Kind kind;
+        int portErrors;
+        int writes;
+        EndedAt at;
+    } rows[] = {
+        {"gone at open, scanner", goneAtOpen, LineLoss::EndRun, Kind::Unfinished, 1, 0, {460800}},
+        {"gone at open, window", goneAtOpen, LineLoss::NextSetting, Kind::NothingFound, 10, 0},
+        {"unplugged, scanner",
+         unpluggedAtStation2,
+         LineLoss::EndRun,
+         Kind::Unfinished,
+         0,
+         2,
+         {460800, {}, 2}},
+        {"unplugged, window", unpluggedAtStation2, LineLoss::NextSetting, Kind::NothingFound, 0,
+         20},
+        {"refused rate, scanner", refusedRate, LineLoss::EndRun, Kind::NothingFound, 1, 18},
+        {"failing writes, scanner", failingWrites, LineLoss::EndRun, Kind::NothingFound, 0, 20},
+    };
+    for (const auto& row : rows) {
+        port_ = FakePort();
+        port_.UseClock(&clock_);
+        steps_ = FakeScanSteps();
+        row.setUp();
+        ScanPlan plan = Plan({Protocol::Modbus}, 1, 2);
+        plan.onLineLoss = row.onLineLoss;
+        const ScanOutcome outcome = DetectNow(plan);
+        EXPECT_EQ(outcome.kind, row.kind) << row.name;
+        EXPECT_EQ(steps_.Noticed(Notice::Kind::PortError).size(), row.portErrors) << row.name;
+        EXPECT_EQ(port_.Count("Write"), row.writes) << row.name;
+        if (row.kind == Kind::Unfinished) {
+            EXPECT_EQ(outcome.failure.error, LineError::DeviceNotFound) << row.name;
+            EXPECT_EQ(outcome.at.baud, row.at.baud) << row.name;
+            EXPECT_EQ(outcome.at.station, row.at.station) << row.name;
+            EXPECT_EQ(port_.Count("Close"), row.writes > 0 ? 1 : 0) << row.name;
+        }
+    }
 }
 
 TEST_F(ScanRunTest, CloseFailureAtTheEndOfAStoppedRunIsTheOutcome) {

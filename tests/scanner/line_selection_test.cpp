@@ -50,20 +50,26 @@ TEST_F(LineSelectionTest, EveryLineFoundIsTakenComNumbersUpTo100) {
     EXPECT_EQ(LinesGiven({"COM101"}, Numbering()).error, "COM101 has no serial device");
 }
 
-// The console is left out with its reason; a device that does not open is
-// told with the system's reason; nothing more is opened after a stop.
+// The console is left out with its reason, also where a link leads to it (as
+// a board's serial0 leads to its UART); a device that does not open is told
+// with the system's reason; nothing more is opened after a stop.
 TEST_F(LineSelectionTest, ConsoleAndUnopenableLinesAreLeftOutWithTheirReason) {
     Add("ttyUSB0");
     Add("ttyACM0");
     std::filesystem::create_directory(Path("ttyAMA0"));  // opens as no line can
-    const Census census = TakeCensus(Numbering(), Layout("tty0 ttyACM0"), {});
+    Add("ttyAMA1");  // a link to the device the console writes to, as serial0 to ttyS0
+    const std::string console = std::filesystem::path(ptys_.back()->SlavePath()).filename();
+    const Census census = TakeCensus(Numbering(), Layout("tty0 ttyACM0 " + console), {});
     EXPECT_EQ(census.usable, (std::vector<LineName>{{1, Path("ttyUSB0")}}));
-    ASSERT_EQ(census.unusable.size(), 2U);
+    ASSERT_EQ(census.unusable.size(), 3U);
     EXPECT_EQ(census.unusable[0].first, (LineName{2, Path("ttyACM0")}));
     EXPECT_EQ(census.unusable[0].second,
               "the system's console; --port " + Path("ttyACM0") + " scans it anyway");
     EXPECT_EQ(census.unusable[1].first, (LineName{3, Path("ttyAMA0")}));
     EXPECT_NE(census.unusable[1].second, "");
+    EXPECT_EQ(census.unusable[2].first, (LineName{4, Path("ttyAMA1")}));
+    EXPECT_EQ(census.unusable[2].second,
+              "the system's console; --port " + Path("ttyAMA1") + " scans it anyway");
 
     std::stop_source stop;
     stop.request_stop();

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -90,6 +91,32 @@ void OutputToFullDisk() {
     const int full = ::open("/dev/full", O_WRONLY);
     ::dup2(full, STDOUT_FILENO);
     ::close(full);
+}
+
+// A lock in the system's lock folder that says this test's process holds the
+// device behind the link, as another program's would; removed when done. The
+// link's name is the test's own (see HeldName), so that no other test's line
+// is held.
+class HeldLock {
+  public:
+    explicit HeldLock(const std::string& link)
+        : path_("/run/lock/LCK.." + std::filesystem::path(link).filename().string()) {
+        std::ofstream(path_) << std::to_string(::getpid()) << "\n";
+    }
+    ~HeldLock() { std::filesystem::remove(path_); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+  private:
+    std::string path_;
+};
+
+std::string HeldName() {
+    return "ttyProbelynHeld" + std::to_string(::getpid()) + "-";
+}
+
+int LinesIn(const std::string& text) {
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
 class ScannerTest : public testing::Test {
@@ -362,6 +389,115 @@ TEST_F(ScannerTest, ListenIdentifiesLiveBusesWithoutWritingToThem) {
         << nothing.err;
     for (const auto& instrument : instruments_) {
         EXPECT_EQ(instrument->Requests(), 0);
+    }
+}
+
+// A failure no other setting can change is said once, in one line, and ends
+// the line's run: a device that is not there, scanned at ten rates or
+// listened to at thirty settings, and a line another program holds.
+TEST_F(ScannerTest, AFailureNoSettingCanChangeIsSaidOnce) {
+    const std::string gone = dir_.FilePath("gone");
+    const std::string held =
+        Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 1}, HeldName());
+    const HeldLock lock(held);
+    const struct {
+        Args args;
+        std::string said;
+    } rows[] = {
+        {{"--port", gone, "--protocol", "modbus"},
+         "probelyn-scan: " + gone +
+             ": cannot open at 460800 baud, 8N1: No such file or directory\n"},
+        {{"--listen", "--port", gone},
+         "probelyn-scan: " + gone +
+             ": cannot listen at 460800 baud, 8N1: No such file or directory\n"},
+        {{"--port", held, "--protocol", "modbus", "--json"}, ""},
+        {{"--port", held, "--protocol", "modbus"},
+         "probelyn-scan: " + held +
+             ": cannot open at 460800 baud, 8N1: The line is busy: process " +
+             std::to_string(::getpid())},
+    };
+    for (const auto& row : rows) {
+        const Ran ran = Scan(row.args);
+        EXPECT_EQ(ran.status, 2) << Joined(row.args);
+        EXPECT_TRUE(StartsWith(ran.err, row.said)) << ran.err;
+        EXPECT_EQ(LinesIn(ran.err), row.said.empty() ? 0 : 1) << ran.err;
+    }
+    EXPECT_EQ(instruments_.back()->Requests(), 0);
+}
+
+// A line another program takes between the two framings' sweeps is reported
+// at the framing it could not be opened at, in words and in JSON; its scan
+// could not finish, which is trouble, never "no instrument answered".
+TEST_F(ScannerTest, ALineTakenBetweenSweepsIsReportedAtItsFraming) {
+    for (const bool json : {false, true}) {
+        const std::string line =
+            Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 1}, HeldName());
+        ChildProcess scan;
+        const Args args = {"--port", line,        "--protocol", "modbus",    "--rate",
+                           "460800", "--station", "1-20",       "--framing", "8N1,8E1"};
+        StartOn(scan, json ? args + Args{"--json"} : args, *instruments_.back());
+        const HeldLock lock(line);  // the 8N1 sweep takes more than a second yet
+        ASSERT_TRUE(scan.WaitForFinished(20000));
+        EXPECT_EQ(scan.ExitCode(), 2);
+        EXPECT_FALSE(Contains(scan.Err(), "no instrument answered")) << scan.Err();
+        EXPECT_TRUE(Contains(scan.Err(), line + ": the scan could not finish; not tried: at 460800 "
+                                                "baud, 8E1\n"))
+            << scan.Err();
+        if (json) {
+            EXPECT_TRUE(Contains(WithoutTimes(scan.Out()),
+                                 "{\"event\":\"error\",\"port\":\"" + line +
+                                     "\",\"com\":null,\"baud\":460800,\"framing\":\"8E1\","
+                                     "\"message\":\"cannot open at 460800 baud, 8E1: The line is "
+                                     "busy: process "))
+                << scan.Out();
+        } else {
+            EXPECT_TRUE(Contains(scan.Err(), line + ": cannot open at 460800 baud, 8E1: The line "
+                                                    "is busy: process "))
+                << scan.Err();
+        }
+    }
+}
+
+// An instrument unplugged mid-scan: the scan ends at once with status 2,
+// saying where the line was lost and which settings were not tried.
+TEST_F(ScannerTest, ALineLostMidScanIsTrouble) {
+    const std::string line = Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 1});
+    ChildProcess scan;
+    StartOn(
+        scan,
+        {"--port", line, "--protocol", "modbus", "--rate", "460800,230400", "--station", "1-50"},
+        *instruments_.back());
+    instruments_.back()->Vanish();
+    ASSERT_TRUE(scan.WaitForFinished(10000));
+    EXPECT_EQ(scan.ExitCode(), 2);
+    EXPECT_EQ(scan.Out(), "");
+    const std::regex said("probelyn-scan: " + line +
+                          ": lost at station ([0-9]+) at 460800 baud, 8N1: [^\n]+\n"
+                          "probelyn-scan: " +
+                          line +
+                          ": the scan could not finish; not tried: stations \\1-50 at 460800 "
+                          "baud, 8N1; at 230400 baud, 8N1\n");
+    EXPECT_TRUE(std::regex_match(scan.Err(), said)) << scan.Err();
+    EXPECT_TRUE(LocksFor(line).empty());
+}
+
+// Ctrl-C or SIGTERM during a listen on a quiet line with a long dwell ends
+// it at once, with its status, the line closed and its lock gone.
+TEST_F(ScannerTest, AnEndSignalEndsAQuietListenAtOnce) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const std::string line = Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 1});
+        ChildProcess listen;
+        listen.Start(PROBELYN_SCAN, {"--listen", "--port", line, "--dwell-ms", "60000"});
+        for (int i = 0; i < 500 && LocksFor(line).empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_FALSE(LocksFor(line).empty()) << "the listen never opened its line";
+        const auto ending = std::chrono::steady_clock::now();
+        Signal(listen, signal);
+        ASSERT_TRUE(listen.WaitForFinished(10000));
+        EXPECT_LT(std::chrono::steady_clock::now() - ending, std::chrono::seconds(3));
+        EXPECT_EQ(listen.ExitCode(), 128 + signal);
+        EXPECT_TRUE(LocksFor(line).empty());
     }
 }
 

@@ -99,13 +99,15 @@ TEST_F(WindowsLineTest, ListeningDoublesA0377) {
     EXPECT_EQ(line_.Read(999), std::string("a\xFF\xFF", 3));
 }
 
-TEST_F(WindowsLineTest, PortThatDoesNotExistHasNoDevice) {
+// A COM port with nothing behind it is a device that is not there, as a
+// missing device is on Linux.
+TEST_F(WindowsLineTest, PortThatDoesNotExistIsADeviceNotFound) {
     SerialLine line;
     try {
         line.Open({.line = {.com = 98, .device = "COM98"}, .baud = 9600});
         ADD_FAILURE() << "COM98 opened";
     } catch (const PortFailure& failure) {
-        EXPECT_EQ(failure.Error(), LineError::NoDevice) << failure.Description();
+        EXPECT_EQ(failure.Error(), LineError::DeviceNotFound) << failure.Description();
         EXPECT_FALSE(failure.Description().empty());
     }
 }

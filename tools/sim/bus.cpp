@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "checksums.h"
 #include "error_marks.h"
 #include "instrument_protocol.h"
 #include "probe_frames.h"
@@ -161,19 +162,61 @@ std::string OverPty(const std::vector<RxChar>& chars, const TtyInput& input) {
     return out;
 }
 
+namespace {
+
+std::string WithCrc(std::string frame) {
+    const std::uint16_t crc = Crc16(frame);
+    frame += static_cast<char>(crc & 0xFF);
+    frame += static_cast<char>(crc >> 8);
+    return frame;
+}
+
+}  // namespace
+
+ModbusExchange ModbusPoll(int function, int station) {
+    const char s = static_cast<char>(station);
+    const char f = static_cast<char>(function);
+    switch (function) {
+        case 1:  // 19 coils or inputs from 0x13
+        case 2:
+            return {WithCrc({s, f, 0, 0x13, 0, 0x13}), WithCrc({s, f, 3, '\xCD', 0x6B, 0x05})};
+        case 4:  // 3 registers from 0x6B
+            return {WithCrc({s, f, 0, 0x6B, 0, 3}), WithCrc({s, f, 6, 0x02, 0x2B, 0, 0, 0, 0x64})};
+        case 5: {  // coil 0xAC on: 0xFF 0x00, echoed
+            const std::string request = WithCrc({s, f, 0, '\xAC', '\xFF', 0});
+            return {request, request};
+        }
+        case 6: {  // register 1 set to 3, echoed
+            const std::string request = WithCrc({s, f, 0, 1, 0, 3});
+            return {request, request};
+        }
+        case 15:  // 10 coils from 0x13
+            return {WithCrc({s, f, 0, 0x13, 0, 0x0A, 2, '\xCD', 0x01}),
+                    WithCrc({s, f, 0, 0x13, 0, 0x0A})};
+        case 16:  // 2 registers from 1
+            return {WithCrc({s, f, 0, 1, 0, 2, 4, 0, 0x0A, 1, 2}), WithCrc({s, f, 0, 1, 0, 2})};
+        default:
+            return {ModbusRequest(station), ReplyFor(Protocol::Modbus, station)};
+    }
+}
+
 std::vector<BusFrame> PollRound(Protocol protocol, const std::vector<int>& polled,
                                 const std::vector<int>& answering, const BusSetting& bus,
-                                std::int64_t at, std::int64_t pollNs, std::int64_t replyDelayNs) {
+                                std::int64_t at, std::int64_t pollNs, std::int64_t replyDelayNs,
+                                int modbusFunction) {
     std::vector<BusFrame> frames;
     for (const int station : polled) {
+        const ModbusExchange modbus = ModbusPoll(modbusFunction, station);
         const std::string request = protocol == Protocol::Ascii    ? AsciiRequest(station)
-                                    : protocol == Protocol::Modbus ? ModbusRequest(station)
+                                    : protocol == Protocol::Modbus ? modbus.request
                                                                    : LyraBusRequest(station);
         frames.push_back({at, request});
         if (std::find(answering.begin(), answering.end(), station) != answering.end()) {
             const std::int64_t end =
                 at + CharacterNs(bus) * static_cast<std::int64_t>(request.size());
-            frames.push_back({end + replyDelayNs, ReplyFor(protocol, station)});
+            frames.push_back({end + replyDelayNs, protocol == Protocol::Modbus
+                                                      ? modbus.reply
+                                                      : ReplyFor(protocol, station)});
         }
         at += pollNs;
     }

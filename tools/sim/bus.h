@@ -86,12 +86,22 @@ struct BusFrame {
     std::string bytes;
 };
 
-// A master polling the stations in turn with the protocol's request, one
-// every `pollNs`, and the answering stations replying `replyDelayNs` after
-// the request's last bit: the frames of one round, from `at`.
+// A Modbus master's request of the function (1 to 6, 15 or 16) to the
+// station, and the station's reply; function 3 asks what the probe asks.
+struct ModbusExchange {
+    std::string request;
+    std::string reply;
+};
+ModbusExchange ModbusPoll(int function, int station);
+
+// A master polling the stations in turn with the protocol's request (Modbus's
+// of the function given), one every `pollNs`, and the answering stations
+// replying `replyDelayNs` after the request's last bit: the frames of one
+// round, from `at`.
 std::vector<BusFrame> PollRound(Protocol protocol, const std::vector<int>& polled,
                                 const std::vector<int>& answering, const BusSetting& bus,
-                                std::int64_t at, std::int64_t pollNs, std::int64_t replyDelayNs);
+                                std::int64_t at, std::int64_t pollNs, std::int64_t replyDelayNs,
+                                int modbusFunction = 3);
 
 // How long a character takes on the wire.
 std::int64_t CharacterNs(const BusSetting& bus);

@@ -12,6 +12,7 @@
 #include "bus_line.h"
 #include "framing.h"
 #include "instrument.h"
+#include "scan_plan.h"
 
 using namespace probelyn;
 
@@ -24,7 +25,9 @@ const char kUsage[] =
     "                    [--framing 8N1|8E1|8O1|8N2|...] [--log FILE|-]\n"
     "       probelyn-sim --bus --protocol P --baud RATE [--framing F] --poll LIST\n"
     "                    [--answer LIST] [--poll-ms MS] [--link PATH]\n"
+    "       probelyn-sim --rates\n"
     "\n"
+    "  --rates       the rates Probelyn scans, fastest first, one a line\n"
     "  --link PATH   put a symlink to the instrument's line at PATH\n"
     "                (e.g. /dev/ttyUSB0, so that the program lists it); never\n"
     "                replaces anything there, and removes only its own link\n"
@@ -52,6 +55,13 @@ const char kUsage[] =
 [[noreturn]] void Usage(const char* problem) {
     std::fprintf(stderr, "probelyn-sim: %s\n%s", problem, kUsage);
     std::exit(2);
+}
+
+[[noreturn]] void Rates() {
+    for (const int rate : kScanRates) {
+        std::printf("%d\n", rate);
+    }
+    std::exit(0);
 }
 
 [[noreturn]] void Help() {
@@ -103,6 +113,9 @@ Options Parse(int argc, char* argv[]) {
         };
         if (arg == "--help" || arg == "-h") {
             Help();
+        }
+        if (arg == "--rates") {
+            Rates();
         }
         if (arg == "--protocol") {
             const std::optional<Protocol> p = ProtocolNamed(value());
