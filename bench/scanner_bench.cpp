@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "instrument.h"
+#include "temp_folder.h"
 
 using namespace probelyn;
 
@@ -52,13 +52,13 @@ Figures Scan(const std::vector<std::string>& devices) {
 }  // namespace
 
 int main() {
-    QTemporaryDir dir;
+    const TempFolder dir;
     std::vector<std::unique_ptr<Instrument>> instruments;
     std::vector<std::string> devices;
     for (int i = 0; i < 8; ++i) {
         instruments.push_back(std::make_unique<Instrument>(
             InstrumentConfig{.protocol = Protocol::LyraBus, .baud = 460800, .station = 99}));
-        devices.push_back(dir.filePath(QString("ttyBench%1").arg(i)).toStdString());
+        devices.push_back(dir.FilePath("ttyBench" + std::to_string(i)));
         instruments.back()->LinkAt(devices.back());
     }
     std::printf("probelyn-scan, silent lines, stations 1-20 at 460800 baud, LyraBus\n");
