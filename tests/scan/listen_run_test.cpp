@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "bus.h"
@@ -79,11 +80,18 @@ class ListenTest : public testing::Test {
         }
         return outcome.hearing;
     }
+    ListenOutcome Outcome(const ListenPlan& plan, std::stop_token stop = {}) {
+        return ListenRun(access_, clock_).ListenNow(plan, steps_, std::move(stop));
+    }
 
     struct Steps : ListenSteps {
         void Listening(const LineSettings& settings, int, int) override {
             tried.push_back(settings);
+            if (on_listening) {
+                on_listening(static_cast<int>(tried.size()));
+            }
         }
+        std::function<void(int)> on_listening;
         void Failed(const LineSettings&, const ErrorRecord&) override { ++failed; }
         std::vector<LineSettings> tried;
         int failed = 0;
@@ -157,6 +165,33 @@ TEST_F(ListenTest, StationsPolledLateInTheCycleAreStillListed) {
     const std::optional<Hearing> hearing = Listen(plan);
     ASSERT_TRUE(hearing.has_value());
     EXPECT_EQ(hearing->heard.front().polled, (std::vector<int>{3, 7, 9, 40}));
+}
+
+// A stop ends the listen at once, as stopped; a line lost while it is
+// listened to ends it there, unfinished, said once.
+TEST_F(ListenTest, AStopOrALostLineEndsTheListenWhereItCame) {
+    ListenPlan plan;
+    plan.rates = {19200, 9600};
+    plan.framings = {k8N1, k8E1};
+    std::stop_source stop;
+    steps_.on_listening = [&stop](int setting) {
+        if (setting == 2) {
+            stop.request_stop();
+        }
+    };
+    const Clock::Duration start = clock_.Now();
+    EXPECT_EQ(Outcome(plan, stop.get_token()).kind, ListenOutcome::Kind::Stopped);
+    EXPECT_EQ(steps_.tried.size(), 2U);
+    EXPECT_LT(clock_.Now() - start, plan.dwell * 2);
+
+    steps_ = Steps();
+    port_.Fail("WaitForInput", LineError::DeviceNotFound, "gone");
+    const ListenOutcome lost = Outcome(plan);
+    EXPECT_EQ(lost.kind, ListenOutcome::Kind::Unfinished);
+    EXPECT_EQ(lost.at.baud, 19200);
+    EXPECT_EQ(lost.at.framing, k8N1);
+    EXPECT_EQ(steps_.tried.size(), 1U);
+    EXPECT_EQ(steps_.failed, 1);
 }
 
 // A setting whose marked errors show it wrong is left at once; a silent

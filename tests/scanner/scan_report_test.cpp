@@ -104,6 +104,19 @@ TEST_F(ScanReportTest, EveryFieldStandsOnItsOwn) {
     EXPECT_EQ(report.Finds(), 1);
 }
 
+// What a listen heard, in words: one line per protocol heard, with the
+// framings that were not excluded.
+TEST_F(ScanReportTest, WhatWasHeardInWords) {
+    ScanReport report(false, out_, err_);
+    const probelyn::Heard lyraBus{Protocol::LyraBus, {4, 9}, {9}, 6, 0, 3, 4};
+    report.Heard({.com = 2, .device = "/dev/ttyUSB0"},
+                 {76800, {Parity::Odd, 1}, {lyraBus}, {Framing{Parity::Even, 1}}});
+    EXPECT_EQ(Written(),
+              "LyraBus traffic on COM2 (/dev/ttyUSB0) at 76800 baud, 8O1: master polls 4, 9; "
+              "answers from 9 (8E1 not excluded: the line marks no errors)\n");
+    EXPECT_EQ(report.Finds(), 1);
+}
+
 #ifndef _WIN32
 // A full disk is said once and stops the scan with status 2; a reader that
 // went away (EPIPE) ends it quietly with 141; whichever came first decides.

@@ -20,6 +20,7 @@
 #include "instrument.h"
 #include "lock_files.h"
 #include "probe_frames.h"
+#include "pty_line.h"
 #include "temp_folder.h"
 
 namespace probelyn {
@@ -425,7 +426,7 @@ TEST_F(ScannerTest, AFailureNoSettingCanChangeIsSaidOnce) {
     EXPECT_EQ(instruments_.back()->Requests(), 0);
 }
 
-// A line another program takes between the two framings' sweeps is reported
+// A line another program takes between the framings' sweeps is reported
 // at the framing it could not be opened at, in words and in JSON; its scan
 // could not finish, which is trouble, never "no instrument answered".
 TEST_F(ScannerTest, ALineTakenBetweenSweepsIsReportedAtItsFraming) {
@@ -434,14 +435,14 @@ TEST_F(ScannerTest, ALineTakenBetweenSweepsIsReportedAtItsFraming) {
             Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 1}, HeldName());
         ChildProcess scan;
         const Args args = {"--port", line,        "--protocol", "modbus",    "--rate",
-                           "460800", "--station", "1-20",       "--framing", "8N1,8E1"};
+                           "460800", "--station", "1-20",       "--framing", "8N1,8E1,8O1"};
         StartOn(scan, json ? args + Args{"--json"} : args, *instruments_.back());
         const HeldLock lock(line);  // the 8N1 sweep takes more than a second yet
         ASSERT_TRUE(scan.WaitForFinished(20000));
         EXPECT_EQ(scan.ExitCode(), 2);
         EXPECT_FALSE(Contains(scan.Err(), "no instrument answered")) << scan.Err();
         EXPECT_TRUE(Contains(scan.Err(), line + ": the scan could not finish; not tried: at 460800 "
-                                                "baud, 8E1\n"))
+                                                "baud, 8E1; at 460800 baud, 8O1\n"))
             << scan.Err();
         if (json) {
             EXPECT_TRUE(Contains(WithoutTimes(scan.Out()),
@@ -499,6 +500,29 @@ TEST_F(ScannerTest, AnEndSignalEndsAQuietListenAtOnce) {
         EXPECT_EQ(listen.ExitCode(), 128 + signal);
         EXPECT_TRUE(LocksFor(line).empty());
     }
+}
+
+// On a terminal the progress counts every station the scan tries: while the
+// first of two stations awaits its reply, half is done.
+TEST_F(ScannerTest, ProgressOnATerminalCountsEveryStation) {
+    const std::string line = Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 1});
+    PtyLine terminal;
+    const std::string errorTo = terminal.SlavePath();
+    ChildProcess scan;
+    scan.Start(PROBELYN_SCAN,
+               {"--port", line, "--protocol", "modbus", "--rate", "460800", "--station", "1-2",
+                "--extra-wait-ms", "700"},
+               [&errorTo] {
+                   const int tty = ::open(errorTo.c_str(), O_WRONLY);
+                   ::dup2(tty, STDERR_FILENO);
+                   ::close(tty);
+               });
+    std::string drawn;
+    for (int i = 0; i < 20 && !Contains(drawn, "% done"); ++i) {
+        drawn += terminal.Receive(100);
+    }
+    ASSERT_TRUE(scan.WaitForFinished(10000));
+    EXPECT_TRUE(Contains(drawn, line + ": 460800 baud, station 1, 50 % done")) << drawn;
 }
 
 TEST_F(ScannerTest, OddParityIsFoundInItsOwnSweep) {

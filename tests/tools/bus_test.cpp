@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "checksums.h"
+
 namespace probelyn {
 
 namespace {
@@ -84,6 +86,19 @@ TEST(BusReceiverTest, ErrorsReachTheProgramAsTheTtyLayerMarksThem) {
               "bc\0"s);
     EXPECT_EQ(OverPty(chars, marks), "a\xFF");
     EXPECT_EQ(OverPty(chars, nul), "a\xFF\0\0\0"s);
+}
+
+// A master's requests and the replies of each function the listen knows,
+// each of its function and with its CRC (whole frames check to 0).
+TEST(BusReceiverTest, EachFunctionPollsWithItsOwnFrames) {
+    for (const int function : {1, 2, 3, 4, 5, 6, 15, 16}) {
+        const ModbusExchange exchange = ModbusPoll(function, 9);
+        for (const std::string& frame : {exchange.request, exchange.reply}) {
+            EXPECT_EQ(frame[0], 9) << function;
+            EXPECT_EQ(frame[1], function) << function;
+            EXPECT_EQ(Crc16(frame), 0) << function;
+        }
+    }
 }
 
 // A master polling three stations, two of them answering, one round.
