@@ -1,15 +1,14 @@
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdint>
 #include <iterator>
-#include <thread>
+#include <optional>
 
+#include "descriptor_watch_posix.h"
 #include "end_requests.h"
 
 namespace probelyn {
@@ -85,40 +84,18 @@ bool CatchEndSignals() {
 
 }  // namespace
 
-// One thread waits for the first request and for the watch to finish.
+// The signals caught while the watch lives; the first request told from the
+// watch's thread.
 struct EndRequests::Watch {
-    explicit Watch(std::function<void(int)> onRequest)
-        : onRequest_(std::move(onRequest)), finish_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    explicit Watch(std::function<void(int)> onRequest) {
         if (CatchEndSignals()) {
-            thread_ = std::thread([this] { Wait(); });
+            watch_.emplace(wakePipe[0], POLLIN,
+                           [onRequest = std::move(onRequest)] { onRequest(received); });
         }
     }
-    ~Watch() {
-        RestoreDefaults();
-        if (thread_.joinable()) {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(finish_, &one, sizeof one);
-            thread_.join();
-        }
-        ::close(finish_);
-    }
+    ~Watch() { RestoreDefaults(); }  // before the watch ends
 
-    void Wait() {
-        pollfd fds[2] = {{wakePipe[0], POLLIN, 0}, {finish_, POLLIN, 0}};
-        while (::poll(fds, 2, -1) >= 0 || errno == EINTR) {
-            if (fds[1].revents != 0) {
-                return;
-            }
-            if (fds[0].revents != 0) {
-                onRequest_(received);
-                return;
-            }
-        }
-    }
-
-    std::function<void(int)> onRequest_;
-    int finish_;
-    std::thread thread_;
+    std::optional<DescriptorWatch> watch_;
 };
 
 EndRequests::EndRequests(std::function<void(int signal)> onRequest)

@@ -1,14 +1,11 @@
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <cstdint>
-#include <thread>
+#include <optional>
 
+#include "descriptor_watch_posix.h"
 #include "standard_streams.h"
 
 namespace probelyn {
@@ -38,40 +35,15 @@ bool ErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
-// One thread waits for standard output's reader to go (POLLERR on a pipe
-// whose reader exited), and for the watch to finish.
+// Standard output's reader gone: POLLERR on a pipe whose reader exited.
 struct OutputReaderWatch::Watch {
-    explicit Watch(std::function<void()> onGone)
-        : onGone_(std::move(onGone)), finish_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    explicit Watch(std::function<void()> onGone) {
         if (HasReader(STDOUT_FILENO)) {
-            thread_ = std::thread([this] { Wait(); });
-        }
-    }
-    ~Watch() {
-        if (thread_.joinable()) {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(finish_, &one, sizeof one);
-            thread_.join();
-        }
-        ::close(finish_);
-    }
-
-    void Wait() {
-        pollfd fds[2] = {{STDOUT_FILENO, 0, 0}, {finish_, POLLIN, 0}};
-        while (::poll(fds, 2, -1) >= 0 || errno == EINTR) {
-            if (fds[1].revents != 0) {
-                return;
-            }
-            if (fds[0].revents != 0) {
-                onGone_();
-                return;
-            }
+            watch_.emplace(STDOUT_FILENO, 0, std::move(onGone));
         }
     }
 
-    std::function<void()> onGone_;
-    int finish_;
-    std::thread thread_;
+    std::optional<DescriptorWatch> watch_;
 };
 
 OutputReaderWatch::OutputReaderWatch(std::function<void()> onGone)

@@ -173,16 +173,19 @@ TEST_F(ListenTest, AStopOrALostLineEndsTheListenWhereItCame) {
     ListenPlan plan;
     plan.rates = {19200, 9600};
     plan.framings = {k8N1, k8E1};
-    std::stop_source stop;
-    steps_.on_listening = [&stop](int setting) {
-        if (setting == 2) {
-            stop.request_stop();
-        }
-    };
-    const Clock::Duration start = clock_.Now();
-    EXPECT_EQ(Outcome(plan, stop.get_token()).kind, ListenOutcome::Kind::Stopped);
-    EXPECT_EQ(steps_.tried.size(), 2U);
-    EXPECT_LT(clock_.Now() - start, plan.dwell * 2);
+    for (const int stopAt : {2, 4}) {  // a setting between others, and the last
+        steps_ = Steps();
+        std::stop_source stop;
+        steps_.on_listening = [&stop, stopAt](int setting) {
+            if (setting == stopAt) {
+                stop.request_stop();
+            }
+        };
+        const Clock::Duration start = clock_.Now();
+        EXPECT_EQ(Outcome(plan, stop.get_token()).kind, ListenOutcome::Kind::Stopped) << stopAt;
+        EXPECT_EQ(steps_.tried.size(), static_cast<std::size_t>(stopAt));
+        EXPECT_LT(clock_.Now() - start, plan.dwell * stopAt);
+    }
 
     steps_ = Steps();
     port_.Fail("WaitForInput", LineError::DeviceNotFound, "gone");
