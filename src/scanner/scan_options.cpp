@@ -13,12 +13,12 @@ namespace {
 
 // The rates a scan tries by default, as the help lists them.
 std::string DefaultRates() {
-    std::string first = std::to_string(kScanRates.front());
-    std::string rest;
+    std::string text = std::to_string(kScanRates.front()) + "\n                    ";
     for (std::size_t i = 1; i < kScanRates.size(); ++i) {
-        rest += (rest.empty() ? "" : " ") + std::to_string(kScanRates[i]);
+        text += ' ';
+        text += std::to_string(kScanRates[i]);
     }
-    return first + "\n                     " + rest;
+    return text;
 }
 
 }  // namespace
