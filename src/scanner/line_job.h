@@ -38,9 +38,6 @@ class LineJob {
     virtual void Run() = 0;
     // Whether the line opened at any setting.
     bool Opened() const { return opened_; }
-    // Where the work ended when the line failed in a way no other setting
-    // can change; nothing when it ran to its end (or was stopped).
-    const std::optional<EndedAt>& EndedEarly() const { return endedEarly_; }
     // Whether the line opened and its work could not finish all the same.
     bool Lost() const { return opened_ && endedEarly_.has_value(); }
     const LineName& Name() const { return name_; }
@@ -57,6 +54,8 @@ class LineJob {
     std::stop_source& stopAll_;
     LineProgress& progress_;
     std::atomic<bool> opened_{false};
+    // Where the work ended when the line failed in a way no other setting
+    // can change; nothing when it ran to its end (or was stopped).
     std::optional<EndedAt> endedEarly_;
 };
 
