@@ -4,6 +4,7 @@
 
 #include "cell_bar_widget.h"
 #include "logo_link.h"
+#include "progress_cells.h"
 
 namespace probelyn {
 
@@ -35,7 +36,7 @@ class AccessibleCellBar : public QAccessibleWidget, public QAccessibleValueInter
 
     QVariant currentValue() const override { return Bar()->Cells(); }
     void setCurrentValue(const QVariant&) override {}  // shown, not set by the user
-    QVariant maximumValue() const override { return CellBar::kMaxCells; }
+    QVariant maximumValue() const override { return kMaxCells; }
     QVariant minimumValue() const override { return 0; }
     QVariant minimumStepSize() const override { return 1; }
 

@@ -3,10 +3,12 @@
 #include <QLabel>
 #include <QString>
 
+#include "window_texts.h"
+
 namespace probelyn {
 
 // The maker's web site, opened from the logo.
-inline constexpr char kMakerWebSite[] = "https://www.corvallen.example/";
+using texts::kMakerWebSite;
 
 // The logo image: shows a pointing hand and opens the maker's web site in the
 // default browser when clicked, or from the keyboard (Space, Return, Enter)

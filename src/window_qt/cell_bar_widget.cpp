@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "progress_cells.h"
+#include "window_layout.h"
+
 namespace probelyn {
 
 CellBar::CellBar(QPalette::ColorRole role, QWidget* parent) : QWidget(parent), role_(role) {
@@ -20,7 +23,8 @@ void CellBar::SetCells(int n) {
         const int first = std::min(n, cells_);
         const int last = std::max(n, cells_) - 1;
         cells_ = n;
-        update(CellRect(first, height()).united(CellRect(last, height())));
+        const CellBox cells = CellSpan(first, last, height(), kBaseDpi);
+        update(cells.left, cells.top, cells.width, cells.height);
         if (!accessibleName().isEmpty()) {
             QAccessibleValueChangeEvent changed(this, n);
             QAccessible::updateAccessibility(&changed);
@@ -28,16 +32,12 @@ void CellBar::SetCells(int n) {
     }
 }
 
-QRect CellBar::CellRect(int i, int widgetHeight) {
-    const int top = (widgetHeight - kCellHeight) / 2;
-    return {i * kCellPitch, top, kCellWidth, kCellHeight};
-}
-
 void CellBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QColor colour = palette().color(QPalette::Active, role_);
     for (int i = 0; i < cells_; ++i) {
-        painter.fillRect(CellRect(i, height()), colour);
+        const CellBox cell = CellAt(i, height(), kBaseDpi);
+        painter.fillRect(cell.left, cell.top, cell.width, cell.height, colour);
     }
 }
 

@@ -12,18 +12,10 @@ namespace probelyn {
 class CellBar : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kMaxCells = 100;
-    static constexpr int kCellPitch = 5;  // pixels from one cell to the next
-    static constexpr int kCellWidth = 4;
-    static constexpr int kCellHeight = 11;
-
     CellBar(QPalette::ColorRole role, QWidget* parent);
 
     void SetCells(int n);
     int Cells() const { return cells_; }
-
-    // Left edge and width of cell i (0-based) in widget coordinates.
-    static QRect CellRect(int i, int widgetHeight);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -3,17 +3,14 @@
 #include <QMessageBox>
 #include <QWidget>
 #include <memory>
-#include <optional>
-#include <stop_token>
 
 #include "clock.h"
 #include "com_port_names.h"
-#include "port_access.h"
 #include "port_component.h"
-#include "port_failure.h"
-#include "scan_run.h"
-#include "scan_steps.h"
+#include "window_core.h"
 #include "window_drag.h"
+#include "window_layout.h"
+#include "window_surface.h"
 
 class QComboBox;
 class QFrame;
@@ -28,8 +25,9 @@ class LogoLink;
 // The program's one window: a white strip with padlock, description, logo and
 // version; the instruction with the port list, protocol list and Go button;
 // and below a separating line the status line over the progress bar.
-// Controls carry their layout names as object names.
-class Form1 : public QWidget {
+// Controls carry their layout names as object names. The window core decides
+// what it shows; this class draws it with Qt.
+class Form1 : public QWidget, private WindowSurface {
     Q_OBJECT
   public:
     // The window with the real serial line, numbered as the platform does.
@@ -45,33 +43,32 @@ class Form1 : public QWidget {
     // window was closed during discovery.
     bool Load();
     // Whether the window has closed; the program then ends normally.
-    bool Closed() const { return phase_ == RunPhase::Closed; }
+    bool Closed() const { return core_.Closed(); }
     // Whether start-up found no serial line (the critical box was shown).
-    bool NoPortsDetected() const { return noPortsDetected_; }
+    bool NoPortsDetected() const { return core_.NoPortsDetected(); }
     // A close request that cannot be refused (the system asks the program to
     // end): a box that is up is dismissed as its close button would, a run
     // stops at its next check and closes the line, and the window closes.
-    void CloseUnconditionally();
+    void CloseUnconditionally() { core_.EndRequest(); }
 
     // Whether a run under way was asked to stop (Stop, or a close request),
-    // and whether the window is to close once it has: both follow from the
-    // run phase.
-    bool CancelRequested() const;
-    bool CloseRequested() const;
+    // and whether the window is to close once it has.
+    bool CancelRequested() const { return core_.CancelRequested(); }
+    bool CloseRequested() const { return core_.CloseRequested(); }
     // The last result of the line's Open or Close; 1 or more means open.
-    int PortHandle() const { return access_.PortHandle(); }
+    int PortHandle() const { return core_.PortHandle(); }
 
     // Shows Message in the status line and repaints it before returning.
-    void SetStatus(const QString& Message);
+    void SetStatus(const QString& Message) { core_.SetStatus(Message.toStdString()); }
     // Shows the cells for Current out of Max; drawn at the next event turn.
-    void SetBar(int Current, int Max);
+    void SetBar(int Current, int Max) { core_.SetBar(Current, Max); }
     // Modal "Device Found" report, then the found status.
-    void DoFound(const QString& Txt);
+    void DoFound(const QString& Txt) { core_.DoFound(Txt.toStdString()); }
 
     // The engine this window runs and the window as its front end; exposed
     // for measuring a scan.
-    ScanRun& Scan() { return *run_; }
-    ScanSteps& Steps();
+    ScanRun& Scan() { return core_.Scan(); }
+    ScanSteps& Steps() { return core_.Steps(); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -81,31 +78,21 @@ class Form1 : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
-    class Discovery;
-    class RunSteps;
+    // The surface the core draws on.
+    void ShowStatus(const std::string& text) override;
+    void ShowCells(int n) override;
+    void SetLook(const Look& look) override;
+    void ShowBox(const Box& box) override;
+    bool AskYesNo(const std::string& title, const std::string& question) override;
+    void TurnEventPump() override;
+    void CloseWindow() override;
+    void AddPortEntry(const PortEntry& entry) override;
+    void SelectFirstEntries() override;
+    Selections Selected() const override;
 
-    // Where a run stands: the one state of run control. The caption and the
-    // lists' enabled states follow from it and from the last run's outcome;
-    // a run is on the call stack while Scanning, Stopping or Closing.
-    enum class RunPhase { Idle, Scanning, Stopping, Closing, Closed };
-    enum class RunEvent { Press, CloseRequest, EndRequest, RunEnded };
-    enum class RunAction { None, StartRun, ShowStopped, RefuseClose, AcceptClose, CloseWindow };
-
-    void ConnectRun(Clock& clock);
-    // Moves run control on by its table and does what the move asks for. A
-    // close request's event is accepted or refused as the table says.
-    void Handle(RunEvent event, QCloseEvent* close = nullptr);
-    void EnterPhase(RunPhase phase);
-    void StartRun();
-    ScanPlan PlanFromControls() const;
-    // The end of a run: the bar cleared, the controls as the outcome leaves
-    // them, and a failure of the line at the end reported.
-    void EndRun(const ScanOutcome& outcome);
-    void ShowBox(QMessageBox::Icon icon, const QString& title, const QString& text);
-
-    void BuildStrip();
-    void BuildWorkingBand();
-    void BuildStatusFrame();
+    void BuildControls();
+    QWidget* BuildPicture(const ControlLayout& control, QWidget* parent);
+    QWidget* BuildLabel(const ControlLayout& control, QWidget* parent);
     void SetUpWindow();
     void SetUpFocus();
     void CentreOnScreen();
@@ -125,19 +112,8 @@ class Form1 : public QWidget {
     CellBar* Label1 = nullptr;
     CellBar* bar = nullptr;
 
-    std::unique_ptr<PortComponent> Prt;
-    ComPortNames names_;
-    PortAccess access_;
     WindowDrag drag_;
-    SteadyClock steady_;
-    RunPhase phase_ = RunPhase::Idle;
-    // How the last run ended; none before the first.
-    std::optional<ScanOutcome::Kind> lastOutcome_;
-    std::stop_source stop_;
-    ScanPlan plan_;  // of the run under way, or the last one
-    bool noPortsDetected_ = false;
-    std::unique_ptr<RunSteps> steps_;
-    std::unique_ptr<ScanRun> run_;
+    WindowCore core_;
 };
 
 }  // namespace probelyn

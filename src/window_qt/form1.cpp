@@ -7,22 +7,16 @@
 #include <QWindow>
 
 #include "cell_bar_widget.h"
-#include "progress_cells.h"
 
 namespace probelyn {
 
-void Form1::SetStatus(const QString& Message) {
-    Status->setText(Message);
+void Form1::ShowStatus(const std::string& text) {
+    Status->setText(QString::fromStdString(text));
     Status->repaint();
 }
 
-void Form1::SetBar(int Current, int Max) {
-    bar->SetCells(BarCells(Current, Max));
-}
-
-void Form1::DoFound(const QString& Txt) {
-    ShowBox(QMessageBox::Information, QStringLiteral("Device Found"), Txt);
-    SetStatus(QStringLiteral("Device Found: ") + Txt);
+void Form1::ShowCells(int n) {
+    bar->SetCells(n);
 }
 
 void Form1::mousePressEvent(QMouseEvent* event) {
