@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace probelyn {
 
@@ -10,7 +11,10 @@ struct Look {
     const char* caption;
     bool portList;
     bool protocol;
-    bool operator==(const Look&) const = default;
+    bool operator==(const Look& other) const {
+        return std::string_view(caption) == other.caption && portList == other.portList &&
+               protocol == other.protocol;
+    }
 };
 
 enum class BoxKind { Information, Warning, Critical };
