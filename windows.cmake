@@ -23,7 +23,7 @@ endfunction()
 
 version_resource(scanner_version_rc probelyn-scan.exe "Probelyn scanner")
 target_sources(probelyn-scan PRIVATE ${scanner_version_rc})
-target_link_options(probelyn-scan PRIVATE -static)
+target_link_options(probelyn-scan PRIVATE -static -s)
 
 configure_file(resources/probelyn.manifest.in ${PROJECT_BINARY_DIR}/probelyn.manifest @ONLY)
 version_resource(PROBELYN_WINDOW_VERSION_RC probelyn.exe "VKT/VRN Probelyn")
@@ -45,3 +45,20 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${probelyn_zip_name}.zip
         ${PROJECT_SOURCE_DIR}/docs/probelyn-windows.txt
     VERBATIM)
 add_custom_target(windows_zip ALL DEPENDS ${PROJECT_BINARY_DIR}/${probelyn_zip_name}.zip)
+
+# The installer, where NSIS is installed (scripts/build-windows sees to it).
+find_program(PROBELYN_MAKENSIS makensis)
+if(PROBELYN_MAKENSIS)
+    set(probelyn_setup ${PROJECT_BINARY_DIR}/probelyn-${PROJECT_VERSION}-setup.exe)
+    set(probelyn_nsi ${PROJECT_SOURCE_DIR}/resources/probelyn.nsi)
+    add_custom_command(OUTPUT ${probelyn_setup}
+        COMMAND ${PROBELYN_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION}
+            -DWINDOW=$<TARGET_FILE:probelyn> -DSCANNER=$<TARGET_FILE:probelyn-scan>
+            -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE
+            -DREADME=${PROJECT_SOURCE_DIR}/docs/probelyn-windows.txt
+            -DICON=${PROJECT_SOURCE_DIR}/resources/icon.ico -DOUT=${probelyn_setup} ${probelyn_nsi}
+        DEPENDS probelyn probelyn-scan ${probelyn_nsi} ${PROJECT_SOURCE_DIR}/LICENSE
+            ${PROJECT_SOURCE_DIR}/docs/probelyn-windows.txt
+        VERBATIM)
+    add_custom_target(windows_installer ALL DEPENDS ${probelyn_setup})
+endif()

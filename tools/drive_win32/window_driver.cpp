@@ -171,6 +171,7 @@ std::wstring WindowDriver::BoxText(HWND box) const {
 void WindowDriver::Answer(HWND box, int button) {
     ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+    WaitUntil([box] { return !::IsWindowVisible(box); }, 10000);
 }
 
 long WindowDriver::ExitStatus(int timeoutMs) {

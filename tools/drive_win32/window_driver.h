@@ -35,6 +35,7 @@ class WindowDriver {
     HWND Box(const std::wstring& title, int timeoutMs = 60000);
     // The box's message: its static texts, joined by a line end.
     std::wstring BoxText(HWND box) const;
+    // Presses a button of the box and waits until the box has gone.
     void Answer(HWND box, int button);
     // Waits until the predicate holds; false after timeoutMs.
     bool WaitUntil(const std::function<bool()>& holds, int timeoutMs = 60000);

@@ -129,18 +129,6 @@ int wmain(int argc, wchar_t* argv[]) {
                      driver.Text(ControlId::Status).c_str());
     }
     ::Sleep(300);
-    {
-        RECT r{};
-        HWND st = driver.Control(ControlId::Status);
-        ::GetWindowRect(st, &r);
-        std::fprintf(stderr, "status %p %ld %ld %ld %ld vis %d style %lx\n", (void*)st, r.left,
-                     r.top, r.right, r.bottom, ::IsWindowVisible(st),
-                     ::GetWindowLongW(st, GWL_STYLE));
-        ::GetWindowRect(driver.Control(ControlId::Label3), &r);
-        std::fprintf(stderr, "label3 %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-        ::GetWindowRect(driver.Control(ControlId::Frame1), &r);
-        std::fprintf(stderr, "frame %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-    }
     const bool saved = scanning && Shoot(window, output);
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     ::PostMessageW(window, WM_CLOSE, 0, 0);
