@@ -173,6 +173,38 @@ TEST_F(WindowEndToEndTest, LineVanishingMidScanIsAPortErrorAndTheWindowStays) {
     EXPECT_TRUE(::IsWindowVisible(driver_->Window()));
 }
 
+// A key as the keyboard posts it to the focused control; repeated when held.
+void Key(HWND focused, WPARAM key, bool repeat = false) {
+    ::PostMessageW(focused, WM_KEYDOWN, key, 1 | (repeat ? (1L << 30) : 0));
+    ::PostMessageW(focused, WM_KEYUP, key, 1 | (1L << 30) | (1L << 31));
+}
+
+// Tab from the port list reaches Go; Return there starts a scan and stops it,
+// once each however long held; Esc and Return on a list do nothing.
+TEST_F(WindowEndToEndTest, KeysMoveTheFocusAndPressGoOnce) {
+    Key(driver_->Focus(), VK_RETURN);  // on the port list
+    Key(driver_->Focus(), VK_ESCAPE);
+    Key(driver_->Focus(), VK_TAB);
+    ASSERT_TRUE(driver_->WaitUntil(
+        [&] { return driver_->Focus() == driver_->Control(ControlId::GoButton); }, 10000));
+    EXPECT_EQ(driver_->Text(ControlId::Status), L"Ready");
+    const HWND go = driver_->Control(ControlId::GoButton);
+    Key(go, VK_RETURN);
+    ASSERT_TRUE(Scanning());
+    Key(go, VK_RETURN, true);
+    Key(go, VK_RETURN, true);
+    ::Sleep(500);
+    EXPECT_EQ(driver_->Text(go), L"Stop");
+    Key(go, VK_RETURN);
+    EXPECT_TRUE(Shows(ControlId::Status, L"Cancelled by user"));
+    Key(driver_->Focus(), VK_TAB);
+    EXPECT_TRUE(driver_->WaitUntil(
+        [&] { return driver_->Focus() == driver_->Control(ControlId::protocol); }, 10000));
+    Key(driver_->Focus(), VK_TAB);
+    EXPECT_TRUE(driver_->WaitUntil(
+        [&] { return driver_->Focus() == driver_->Control(ControlId::Image1); }, 10000));
+}
+
 void Mouse(DWORD flags) {
     INPUT input{};
     input.type = INPUT_MOUSE;
