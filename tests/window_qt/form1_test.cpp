@@ -72,6 +72,16 @@ TEST(Form1Test, WindowAtCreation) {
     EXPECT_EQ(Control<CellBar>(form, "bar")->Cells(), 0);
     EXPECT_EQ(Control<CellBar>(form, "Label1")->Cells(), 100);
     EXPECT_EQ(Control<QLabel>(form, "Label2")->text(), "v1.5");
+    EXPECT_EQ(Control<QLabel>(form, "Label2")->font().pointSizeF(), 6.75);
+    // The track's cells in the button shadow, the bar's in the highlight.
+    form.SetBar(1, 1);
+    for (const auto& [name, role] :
+         {std::pair{"Label1", QPalette::Dark}, std::pair{"bar", QPalette::Highlight}}) {
+        auto* row = Control<CellBar>(form, name);
+        EXPECT_EQ(row->grab().toImage().pixel(1, row->height() / 2),
+                  form.palette().color(QPalette::Active, role).rgb())
+            << name;
+    }
     EXPECT_EQ(Control<QLabel>(form, "Label3")->text(),
               "Select COM port to scan and the protocol type then press Go");
     EXPECT_EQ(Control<QLabel>(form, "Label4")->text(),

@@ -213,26 +213,43 @@ void Mouse(DWORD flags) {
     ::Sleep(100);
 }
 
-TEST_F(WindowEndToEndTest, RightButtonDragMovesTheWindowUntilReleased) {
-    const HWND window = driver_->Window();
+// A right-button drag from a point of the window by (40, 28), released
+// there; the pointer then moves on. Returns how far the window moved.
+POINT RightDrag(HWND window, HWND from, POINT at) {
     RECT before{};
     ::GetWindowRect(window, &before);
-    POINT surface{10, 90};  // the working band left of the port list
-    ::ClientToScreen(window, &surface);
-    ::SetCursorPos(surface.x, surface.y);
+    ::ClientToScreen(from, &at);
+    ::SetCursorPos(at.x, at.y);
     ::Sleep(200);
     Mouse(MOUSEEVENTF_RIGHTDOWN);
     for (int step = 1; step <= 4; ++step) {
-        ::SetCursorPos(surface.x + 10 * step, surface.y + 7 * step);
+        ::SetCursorPos(at.x + 10 * step, at.y + 7 * step);
         ::Sleep(100);
     }
     Mouse(MOUSEEVENTF_RIGHTUP);
-    ::SetCursorPos(surface.x + 80, surface.y + 80);  // after the release: stays
+    ::SetCursorPos(at.x + 80, at.y + 80);  // after the release: stays
     ::Sleep(300);
     RECT after{};
     ::GetWindowRect(window, &after);
-    EXPECT_EQ(after.left - before.left, 40);
-    EXPECT_EQ(after.top - before.top, 28);
+    return {after.left - before.left, after.top - before.top};
+}
+
+// The surface and the description move the window; the white strip beside
+// the description and the version label on it do not.
+TEST_F(WindowEndToEndTest, RightButtonDragMovesTheWindowUntilReleased) {
+    const HWND window = driver_->Window();
+    const HWND strip = driver_->Control(ControlId::Picture1);
+    for (const POINT at : {POINT{355, 30}, POINT{470, 8}}) {
+        const POINT moved = RightDrag(window, strip, at);
+        EXPECT_EQ(moved.x, 0) << at.x;
+        EXPECT_EQ(moved.y, 0) << at.x;
+    }
+    const POINT surface = RightDrag(window, window, {10, 90});  // left of the port list
+    EXPECT_EQ(surface.x, 40);
+    EXPECT_EQ(surface.y, 28);
+    const POINT description = RightDrag(window, driver_->Control(ControlId::Label4), {30, 5});
+    EXPECT_EQ(description.x, 40);
+    EXPECT_EQ(description.y, 28);
 }
 
 // With no COM port at all.
