@@ -77,8 +77,6 @@ class WindowCore {
     // The engine the window runs, and the window as its front end.
     ScanRun& Scan() { return *run_; }
     ScanSteps& Steps();
-    // The line of the run under way, or of the last one.
-    const LineName& Line() const { return plan_.line; }
 
   private:
     class Discovery;

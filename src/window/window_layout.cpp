@@ -137,7 +137,7 @@ constexpr ControlLayout kLayout[] = {
 
 }  // namespace
 
-FontSpec FontOf(FontRole role) {
+NamedFont FontOf(FontRole role) {
     switch (role) {
         case FontRole::Small:
             return {"Small Fonts", 6.75};

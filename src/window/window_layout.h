@@ -77,11 +77,11 @@ inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kBaseDpi = 96;
 
 // The fonts by role: the named family and its size in points.
-struct FontSpec {
+struct NamedFont {
     const char* family;
     double points;
 };
-FontSpec FontOf(FontRole role);
+NamedFont FontOf(FontRole role);
 
 // Every control, containers before what they hold, in the stacking order
 // within each container (the bar after, so above, the track).

@@ -32,15 +32,15 @@ QRect Pixels(const TwipRect& place) {
 // pixels. The default font is sized in pixels, so that it fills the layout
 // alike on screens of any density.
 QFont FontFor(FontRole role) {
-    const FontSpec spec = FontOf(role);
+    const NamedFont named = FontOf(role);
     QFont font;
-    font.setFamilies({QString::fromLatin1(spec.family), QStringLiteral("Liberation Sans"),
+    font.setFamilies({QString::fromLatin1(named.family), QStringLiteral("Liberation Sans"),
                       QStringLiteral("Arial"), QStringLiteral("Nimbus Sans")});
     font.setStyleHint(QFont::SansSerif);
     if (role == FontRole::Default) {
-        font.setPixelSize(static_cast<int>(std::lround(spec.points * kBaseDpi / 72.0)));
+        font.setPixelSize(static_cast<int>(std::lround(named.points * kBaseDpi / 72.0)));
     } else {
-        font.setPointSizeF(spec.points);
+        font.setPointSizeF(named.points);
     }
     return font;
 }

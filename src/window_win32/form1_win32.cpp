@@ -23,10 +23,6 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"ProbelynForm1";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-int IdOf(ControlId id) {
-    return ControlIdOf(id);
-}
-
 std::size_t IndexOf(ControlId id) {
     return static_cast<std::size_t>(id);
 }
@@ -117,15 +113,15 @@ Form1::~Form1() {
 
 void Form1::MakeFonts() {
     for (const FontRole role : {FontRole::Default, FontRole::Small, FontRole::Cells}) {
-        const FontSpec spec = FontOf(role);
+        const NamedFont named = FontOf(role);
         HFONT& font = fonts_[static_cast<std::size_t>(role)];
         if (font != nullptr) {
             ::DeleteObject(font);
         }
-        const int height = -static_cast<int>(std::lround(spec.points * dpi_ / 72.0));
+        const int height = -static_cast<int>(std::lround(named.points * dpi_ / 72.0));
         font = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, Wide(spec.family).c_str());
+                             DEFAULT_PITCH | FF_SWISS, Wide(named.family).c_str());
     }
 }
 
@@ -141,7 +137,8 @@ void Form1::CreateControls() {
         controls_[IndexOf(control.id)] = ::CreateWindowExW(
             extended, made.windowClass, control.text != nullptr ? Wide(control.text).c_str() : L"",
             WS_CHILD | WS_VISIBLE | made.style, 0, 0, 0, 0, parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdOf(control.id))), instance_, nullptr);
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlIdOf(control.id))), instance_,
+            nullptr);
     }
     for (const ProtocolNames& names : kProtocolNames) {
         ::SendMessageW(Control(ControlId::protocol), CB_ADDSTRING, 0,
@@ -398,7 +395,7 @@ LRESULT Form1::Handle(UINT message, WPARAM w, LPARAM l) {
 }
 
 LRESULT Form1::Command(WPARAM w, LPARAM) {
-    if (LOWORD(w) == IdOf(ControlId::GoButton) && HIWORD(w) == BN_CLICKED) {
+    if (LOWORD(w) == ControlIdOf(ControlId::GoButton) && HIWORD(w) == BN_CLICKED) {
         Pressed();
     }
     return 0;
@@ -466,13 +463,8 @@ void Form1::OpenSite() {
 }
 
 HBRUSH Form1::StaticColours(HWND control, HDC dc) const {
-    const int index = ::GetDlgCtrlID(control) - kFirstControlId;
-    ColourRole role = ColourRole::Default;
-    for (const ControlLayout& layout : WindowLayout()) {
-        if (static_cast<int>(layout.id) == index) {
-            role = layout.colour;
-        }
-    }
+    const auto id = static_cast<ControlId>(::GetDlgCtrlID(control) - kFirstControlId);
+    const ColourRole role = LayoutOf(id).colour;
     ::SetTextColor(dc, TextColour(role));
     ::SetBkMode(dc, TRANSPARENT);
     // The label paints its place in its container's colour, text and all in

@@ -128,12 +128,8 @@ LRESULT CALLBACK PictureProcedure(HWND picture, UINT message, WPARAM w, LPARAM l
     }
 }
 
-COLORREF CellColour(int role) {
-    return ::GetSysColor(role);
-}
-
 void FillCells(HDC dc, int first, int last, int height, int dpi, int role) {
-    const HBRUSH brush = ::CreateSolidBrush(CellColour(role));
+    const HBRUSH brush = ::CreateSolidBrush(::GetSysColor(role));
     for (int i = first; i <= last; ++i) {
         const CellBox cell = CellAt(i, height, dpi);
         const RECT r{cell.left, cell.top, cell.left + cell.width, cell.top + cell.height};
