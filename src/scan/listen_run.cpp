@@ -76,7 +76,7 @@ std::optional<Traffic> ListenRun::Hear(const LineSettings& settings, ListenSteps
         steps.Failed(settings, access_.Error());
         return std::nullopt;
     }
-    Traffic traffic(settings.baud, plan_->protocols);
+    Traffic traffic(settings.baud, plan_->protocols, access_.Line().Timing().quietFloor);
     try {
         Take(traffic);
     } catch (const PortFailure& failure) {

@@ -1,5 +1,7 @@
 #include "probes.h"
 
+#include <algorithm>
+
 #include "port_failure.h"
 #include "probe_frames.h"
 
@@ -22,9 +24,13 @@ bool Probes::ProbeAscii(int station, int T) {
 bool Probes::ConfirmAscii(int station, int T) {
     // The match judged only the reply's start; the rest of it may still be
     // coming a byte at a time, and must go with the discard.
-    wait_.AwaitQuiet(kQuietBeforeConfirm, T);
+    wait_.AwaitQuiet(QuietBeforeConfirm(), T);
     Prt_.DiscardInput();
     return ProbeAscii(station, T);
+}
+
+Clock::Duration Probes::QuietBeforeConfirm() const {
+    return std::max<Clock::Duration>(kQuietBeforeConfirm, Prt_.Timing().quietFloor);
 }
 
 bool Probes::ProbeModbus(int station, int T) {

@@ -27,6 +27,9 @@ class Probes {
     // rest of that reply come (the line quiet, for at most T), discards what
     // is waiting and asks the same station again: true when it answers again.
     bool ConfirmAscii(int station, int T);
+    // The quiet that ends a reply on this line: kQuietBeforeConfirm, longer
+    // where bytes come in segments.
+    Clock::Duration QuietBeforeConfirm() const;
 
   private:
     void Send(const std::string& request);

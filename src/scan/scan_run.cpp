@@ -103,7 +103,9 @@ std::optional<ScanOutcome> ScanRun::AtSetting(Sweep& sweep, const LineSettings& 
 
 std::optional<ScanOutcome> ScanRun::Stations(Sweep& sweep, const LineSettings& settings) {
     const ScanPlan& plan = sweep.plan;
-    const int T = BaseTimeLimit(settings.baud) + plan.extraWaitMs;
+    // A line over the network carries each request and reply across it.
+    const int T =
+        BaseTimeLimit(settings.baud) + plan.extraWaitMs + access_.Line().Timing().replyMarginMs;
     for (int station = plan.firstStation; station <= plan.lastStation; ++station) {
         if (stop_.stop_requested()) {
             return ScanOutcome{Kind::Stopped};  // the line stays open; CancelNow closes it
@@ -169,7 +171,7 @@ void ScanRun::Report(const Find& find, int T, ScanSteps& steps) {
     Tell([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
     // The rest of the reply may still be coming; it goes with the discard, so
     // that the next station starts clean.
-    wait_.AwaitQuiet(Probes::kQuietBeforeConfirm, T);
+    wait_.AwaitQuiet(probes_.QuietBeforeConfirm(), T);
     Skip([&] { access_.Line().DiscardInput(); });
 }
 

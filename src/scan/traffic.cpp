@@ -266,9 +266,9 @@ const Heard& FrameDecoder::Result() const {
     return heard_;
 }
 
-Traffic::Traffic(int baud, const std::vector<Protocol>& protocols)
-    : silence_(std::max<Duration>(std::chrono::nanoseconds(35'000'000'000LL / baud),
-                                  std::chrono::microseconds(1750))),
+Traffic::Traffic(int baud, const std::vector<Protocol>& protocols, Duration quietFloor)
+    : silence_(std::max({Duration(35'000'000'000LL / baud),
+                         Duration(std::chrono::microseconds(1750)), quietFloor})),
       decoders_(protocols.begin(), protocols.end()) {}
 
 void Traffic::EndRun() {

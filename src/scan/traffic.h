@@ -67,8 +67,9 @@ class Traffic {
     using Duration = std::chrono::nanoseconds;
 
     // Silence this long ends a run: 3.5 characters at the rate, at least
-    // 1.75 ms (Modbus's rule above 19200 baud).
-    Traffic(int baud, const std::vector<Protocol>& protocols);
+    // 1.75 ms (Modbus's rule above 19200 baud), and at least `quietFloor`
+    // (a line whose bytes come in segments).
+    Traffic(int baud, const std::vector<Protocol>& protocols, Duration quietFloor = {});
 
     // What one read returned at `at`, errors marked (see error_marks.h). A
     // mark cut by the end of a read is completed by the next.

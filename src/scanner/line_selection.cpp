@@ -7,15 +7,19 @@
 #include <iterator>
 #include <optional>
 
+#include "network_name.h"
 #include "port_discovery.h"
 #include "serial_line.h"
 #include "skip_on_failure.h"
+#include "tcp_socket.h"
 
 namespace probelyn {
 
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::chrono::milliseconds kResolveLimit{5000};
 
 // n of "COMn" (either case), or nothing for any other name.
 std::optional<int> ComNumber(const std::string& name) {
@@ -73,11 +77,39 @@ std::string OpenRefusal(const LineName& line, bool listen, bool* gone) {
     return access.Error().description;
 }
 
+// What a line's name comes to: the device it leads to, or for a line over
+// the network each address its host resolves to, with its kind and port.
+// Two names whose keys meet are one line.
+std::vector<std::string> SameLineKeys(const std::string& name, std::stop_token stop) {
+    const ParsedAddress parsed = ParseNetworkName(name);
+    if (!IsNetworkName(name) || !parsed.address) {
+        return {ResolvedDevice(name)};
+    }
+    const NetworkAddress& address = *parsed.address;
+    Resolved resolved = ResolveHost(address.host, address.port, kResolveLimit, stop);
+    if (resolved.addresses.empty()) {
+        resolved.addresses.push_back(address.host);
+    }
+    const std::string kind = name.substr(0, name.find(':'));
+    std::vector<std::string> keys;
+    for (const std::string& host : resolved.addresses) {
+        keys.push_back(kind + " " + host + " " + std::to_string(address.port));
+    }
+    return keys;
+}
+
+bool Meet(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    return std::any_of(a.begin(), a.end(), [&](const std::string& key) {
+        return std::find(b.begin(), b.end(), key) != b.end();
+    });
+}
+
 }  // namespace
 
-GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames& numbering) {
+GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames& numbering,
+                      std::stop_token stop) {
     GivenLines given;
-    std::vector<std::string> devices;  // resolved, of the lines taken
+    std::vector<std::vector<std::string>> taken;  // the keys of the lines taken
     for (const std::string& port : ports) {
         LineName line{.com = std::nullopt, .device = port};
         if (const std::optional<int> n = ComNumber(port)) {
@@ -87,18 +119,22 @@ GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames&
                 return {{}, {}, port + " has no serial device"};
             }
             line = {n, *device};
-        } else {
+        } else if (!IsNetworkName(port)) {
             line.com = ComOf(numbering, port);
         }
-        const std::string device = ResolvedDevice(line.device);
-        const auto same = std::find(devices.begin(), devices.end(), device);
-        if (same != devices.end()) {
-            const LineName& first = given.lines[static_cast<std::size_t>(same - devices.begin())];
-            given.merged.push_back(port + " is the device " + DisplayName(first) +
-                                   " names; it is scanned once");
+        std::vector<std::string> keys = SameLineKeys(line.device, stop);
+        const auto same = std::find_if(taken.begin(), taken.end(),
+                                       [&](const auto& other) { return Meet(keys, other); });
+        if (same != taken.end()) {
+            const LineName& first = given.lines[static_cast<std::size_t>(same - taken.begin())];
+            given.merged.push_back(
+                port +
+                (IsNetworkName(port)
+                     ? " is the server's port " + first.device + " leads to; it is scanned once"
+                     : " is the device " + DisplayName(first) + " names; it is scanned once"));
             continue;
         }
-        devices.push_back(device);
+        taken.push_back(std::move(keys));
         given.lines.push_back(line);
     }
     return given;

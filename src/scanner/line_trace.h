@@ -42,6 +42,7 @@ class TracingLine : public PortComponent {
     bool WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) override {
         return line_.WaitForInput(timeout, stop);
     }
+    LineTiming Timing() const override { return line_.Timing(); }
 
   private:
     PortComponent& line_;

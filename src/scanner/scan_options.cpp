@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "framing.h"
+#include "network_name.h"
 
 namespace probelyn {
 
@@ -40,14 +41,21 @@ std::string ScanUsage() {
                "uses. Lines given together are scanned at the same time.\n"
                "\n"
                "  --port DEV         a device (/dev/ttyUSB0), a link to one, or COMn;\n"
-               "                     repeatable (default: every serial line found that opens,\n"
-               "                     but not the system's console)\n"
+               "                     rfc2217://HOST:PORT, a serial device server that sets\n"
+               "                     rate and framing as asked (RFC 2217); tcp://HOST:PORT,\n"
+               "                     a raw TCP server port (bytes only: give its one --rate\n"
+               "                     and --framing, which a find then repeats, not measured);\n"
+               "                     an IPv6 address in brackets, [::1]; repeatable (default:\n"
+               "                     every serial line found that opens, but not the\n"
+               "                     system's console)\n"
                "  --protocol P       ascii, modbus or lyrabus; repeatable (default: all three)\n"
                "  --rate R           baud rates, repeatable or a comma list (default: ") +
            DefaultRates() + ")\n" +
            "  --station A-B      stations to try (default 1-255; up to 999 for ascii alone)\n"
            "  --framing LIST     framings to sweep in turn, e.g. 8N1,8E1,8O1 (default 8N1)\n"
-           "  --extra-wait-ms N  added to every reply window (converters, gateways)\n"
+           "  --extra-wait-ms N  added to every reply window (converters, gateways); a line\n"
+           "                     over the network adds its own margin from the round\n"
+           "                     trip measured when it opens\n"
            "  --all              go on after a find and list every instrument that answers\n"
            "  --json             JSON Lines on stdout, one object per event\n"
            "  --trace FILE       every request and reply, as JSON Lines, into FILE\n"
@@ -159,6 +167,11 @@ std::string TakeValue(const std::string& option, const std::string& value, ScanO
         }
         o.dwellMs = *ms;
     } else if (option == "--port") {
+        if (IsNetworkName(value)) {
+            if (const ParsedAddress parsed = ParseNetworkName(value); !parsed.address) {
+                return "--port " + parsed.error;
+            }
+        }
         AddOnce(o.ports, value);
     } else if (option == "--protocol") {
         const std::optional<Protocol> protocol = ProtocolNamed(value);
@@ -210,6 +223,27 @@ bool TakeFlag(const std::string& option, ScanOptions& o) {
     return false;
 }
 
+// A raw TCP line runs at the rate and framing its server is set to, which
+// the run must be told and which then hold for every line of the run.
+std::string RawTcpRefusal(ScanOptions& o, const std::vector<std::string>& given) {
+    if (std::none_of(o.ports.begin(), o.ports.end(), &IsRawTcpName)) {
+        return {};
+    }
+    if (o.plan.rates.size() != 1) {
+        return "a raw TCP line (tcp://) runs at the rate its server is set to: give that one "
+               "rate with --rate";
+    }
+    if (o.plan.framings.size() > 1) {
+        return "a raw TCP line (tcp://) runs at the framing its server is set to: give one "
+               "--framing at most";
+    }
+    if (o.plan.framings.empty() &&
+        std::find(given.begin(), given.end(), "--framing") == given.end()) {
+        o.plan.framings = {Framing{}};  // its server's setting, 8N1 unless given
+    }
+    return {};
+}
+
 // What the options together allow, and the defaults for what was not given.
 std::string Check(ScanOptions& o, const std::vector<std::string>& given) {
     ScanPlan& plan = o.plan;
@@ -220,6 +254,9 @@ std::string Check(ScanOptions& o, const std::vector<std::string>& given) {
     }
     if (!o.listen && std::find(given.begin(), given.end(), "--dwell-ms") != given.end()) {
         return "--dwell-ms is for --listen";
+    }
+    if (const std::string raw = RawTcpRefusal(o, given); !raw.empty()) {
+        return raw;
     }
     if (o.listen && plan.framings.empty()) {
         plan.framings = {Framing{}, {Parity::Even, 1}, {Parity::Odd, 1}};

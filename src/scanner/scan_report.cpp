@@ -2,6 +2,7 @@
 
 #include "framing.h"
 #include "json_text.h"
+#include "network_name.h"
 #include "probe_frames.h"
 
 namespace probelyn {
@@ -28,6 +29,20 @@ std::string FramingText(const Framing& framing) {
     text += NameOf(framing);
     text += '"';
     return text;
+}
+
+// A raw TCP line runs at whatever its server is set to: the rate and framing
+// of a find there are the user's word, not found.
+bool RateGiven(const LineName& line) {
+    return !line.com && IsRawTcpName(line.device);
+}
+
+std::string RateGivenText(const LineName& line) {
+    return RateGiven(line) ? " (rate and framing as given: a raw TCP line cannot set them)" : "";
+}
+
+std::string RateGivenJson(const LineName& line) {
+    return RateGiven(line) ? ",\"rate_given\":true" : "";
 }
 
 }  // namespace
@@ -85,10 +100,10 @@ void ScanReport::Found(const LineName& line, const Find& find) {
         Emit("{\"event\":\"found\"," + JsonPort(line) + ",\"protocol\":\"" + NameOf(find.protocol) +
              "\",\"baud\":" + std::to_string(find.baud) + ",\"station\":" +
              std::to_string(find.station) + ",\"framing\":" + FramingText(find.framing) +
-             ",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
+             RateGivenJson(line) + ",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
         return;
     }
-    Emit(FoundText(find, line) + ", " + NameOf(find.framing));
+    Emit(FoundText(find, line) + ", " + NameOf(find.framing) + RateGivenText(line));
 }
 
 namespace {
@@ -120,7 +135,7 @@ std::string HeardText(const LineName& line, const Hearing& hearing, const Heard&
         text += " (" + FramingsText(hearing.notExcluded, ", ", false) +
                 " not excluded: the line marks no errors)";
     }
-    return text;
+    return text + RateGivenText(line);
 }
 
 }  // namespace
@@ -139,8 +154,8 @@ void ScanReport::Heard(const LineName& line, const Hearing& hearing) {
              Joined(heard.polled, ",") + "],\"answered\":[" + Joined(heard.answered, ",") +
              "],\"frames\":" + std::to_string(heard.frames) +
              ",\"bad_frames\":" + std::to_string(heard.badFrames) + ",\"not_excluded\":[" +
-             FramingsText(hearing.notExcluded, ",", true) +
-             "],\"elapsed_s\":" + Seconds(Elapsed()) + "}");
+             FramingsText(hearing.notExcluded, ",", true) + "]" + RateGivenJson(line) +
+             ",\"elapsed_s\":" + Seconds(Elapsed()) + "}");
     }
 }
 
@@ -154,6 +169,21 @@ void ScanReport::Error(const LineName& line, const std::string& message, std::op
         return;
     }
     Say(DisplayName(line) + ": " + message);
+}
+
+void ScanReport::Timed(const LineName& line, const LineTiming& timing) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    char trip[32];
+    std::snprintf(trip, sizeof trip, "%.3f",
+                  std::chrono::duration<double, std::milli>(timing.roundTrip).count());
+    const std::string margin = std::to_string(timing.replyMarginMs);
+    if (json_) {
+        Emit("{\"event\":\"network\"," + JsonPort(line) + ",\"round_trip_ms\":" + trip +
+             ",\"margin_ms\":" + margin + "}");
+        return;
+    }
+    Say(DisplayName(line) + ": round trip " + trip + " ms over the network; every reply window " +
+        margin + " ms longer");
 }
 
 void ScanReport::Unusable(const LineName& line, const std::string& reason) {

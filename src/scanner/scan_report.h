@@ -7,6 +7,7 @@
 #include <string>
 
 #include "line_name.h"
+#include "line_timing.h"
 #include "listen_outcome.h"
 #include "output.h"
 #include "scan_outcome.h"
@@ -28,6 +29,9 @@ class ScanReport {
     // A failure on a line; where it came at a setting, its rate and framing.
     void Error(const LineName& line, const std::string& message, std::optional<int> baud = {},
                std::optional<Framing> framing = {});
+    // A line over the network, as measured when it opened: its round trip
+    // and what every reply window of the line grows by.
+    void Timed(const LineName& line, const LineTiming& timing);
     // A line left out, and why: in JSON an event on stdout too.
     void Unusable(const LineName& line, const std::string& reason);
     // A line that --list-ports or --names lists, with what is known of it.

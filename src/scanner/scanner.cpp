@@ -10,6 +10,7 @@
 #include "framing.h"
 #include "line_listen_job.h"
 #include "line_scan.h"
+#include "network_name.h"
 #include "standard_streams.h"
 
 namespace probelyn {
@@ -83,7 +84,7 @@ int Scanner::ListPorts() {
 std::vector<LineName> Scanner::LinesToScan() {
     const ComPortNames numbering = ComPortNames::System(layout_.deviceFolder);
     if (!options_.ports.empty()) {
-        const GivenLines given = LinesGiven(options_.ports, numbering);
+        const GivenLines given = LinesGiven(options_.ports, numbering, stop_.get_token());
         for (const std::string& merged : given.merged) {
             report_.Note(merged);
         }
@@ -121,6 +122,11 @@ int Scanner::Scan() {
     std::vector<std::unique_ptr<LineProgress>> progress;
     std::vector<std::unique_ptr<LineJob>> jobs;
     for (const LineName& line : lines) {
+        if (options_.listen && !line.com && IsRawTcpName(line.device)) {
+            report_.Note(DisplayName(line) +
+                         ": a raw TCP line can neither lower the modem lines nor mark errors; "
+                         "the listen judges by frames alone");
+        }
         progress.push_back(std::make_unique<LineProgress>());
         jobs.push_back(JobFor(line, traceFile ? &trace : nullptr, *progress.back()));
     }

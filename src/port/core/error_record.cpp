@@ -10,6 +10,7 @@ bool DependsOnSetting(LineError error) {
         case LineError::Refused:
         case LineError::Busy:
         case LineError::LockUnjudged:
+        case LineError::Network:
             return false;
         case LineError::None:
         case LineError::SettingRefused:

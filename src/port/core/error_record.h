@@ -34,6 +34,10 @@ enum class LineError {
     NotOpen,
     // Reading, writing or querying the open line failed.
     Io,
+    // A line over the network cannot be reached or is gone: its host does
+    // not resolve, the connection is refused, lost or not answered in time,
+    // or the server will not carry a serial line.
+    Network,
     // Anything else.
     Other,
 };
@@ -41,7 +45,8 @@ enum class LineError {
 // Whether another rate or framing may fare differently on the same line:
 // false for the failures that say the line cannot be used at all (no device,
 // a device gone, no access, held by another program, a lock that cannot be
-// read), true for a refused setting, an unapplied rate and a failed transfer.
+// read, a line over the network that cannot be reached), true for a refused setting, an unapplied
+// rate and a failed transfer.
 bool DependsOnSetting(LineError error);
 
 // The record of the last failure: its kind (None when clear) and the system's

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "line_settings.h"
+#include "line_timing.h"
 
 namespace probelyn {
 
@@ -38,6 +39,10 @@ class PortComponent {
     // requested through `stop`, so that a wait for a reply need not spin and
     // a stop need not wait for it. True when new bytes came.
     virtual bool WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) = 0;
+
+    // What time on the open line costs beyond the wire; nothing for a line
+    // of the system's own.
+    virtual LineTiming Timing() const { return {}; }
 };
 
 }  // namespace probelyn

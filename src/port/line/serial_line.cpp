@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
-#include "line_lock.h"
-#include "line_os.h"
 #include "port_failure.h"
-#include "serial_platform.h"
+#include "transport_factory.h"
 
 namespace probelyn {
 
@@ -22,47 +21,35 @@ bool CloseEnough(int applied, int requested) {
 
 }  // namespace
 
-SerialLine::SerialLine(ComPortNames names) : names_(std::move(names)) {}
+SerialLine::SerialLine(ComPortNames names, std::stop_token stop)
+    : names_(std::move(names)), stop_(std::move(stop)) {}
 
-SerialLine::~SerialLine() {
-    Release();
-}
-
-std::optional<std::string> SerialLine::DeviceOf(const LineName& line) const {
-    if (!line.device.empty()) {
-        return line.device;
-    }
-    return line.com ? names_.DeviceFor(*line.com) : std::nullopt;
-}
-
-void SerialLine::Release() {
-    os_.reset();  // the line first, then its lock
-    lock_.reset();
-    buffer_.clear();
-}
+SerialLine::~SerialLine() = default;
 
 int SerialLine::Open(const LineSettings& settings) {
     Release();
     settings_ = settings;
-    const std::optional<std::string> device = DeviceOf(settings_.line);
-    if (!device) {
-        throw PortFailure(LineError::NoDevice,
-                          DisplayName(settings_.line) + " has no serial device");
+    if (!transport_ || !(transportFor_ == settings.line)) {
+        transport_.reset();  // the old line's connection ends first
+        transport_ = MakeTransport(settings.line, names_, stop_);
+        transportFor_ = settings.line;
     }
-    if (const std::string refusal = DeviceAccessRefusal(*device); !refusal.empty()) {
-        throw PortFailure(LineError::NoAccess, refusal);
-    }
-    // Claimed before it is opened: opening raises DTR, which another
-    // program's instrument must not see.
-    auto lock = std::make_unique<LineLock>(*device);
-    os_ = std::make_unique<OsLine>(*device, settings);
-    lock_ = std::move(lock);
+    transport_->Open(settings);
+    open_ = true;
+    TellTiming();
     RefuseUnappliedRate();
     return 1;
 }
 
+void SerialLine::TellTiming() {
+    const LineTiming timing = transport_->Timing();
+    if (timing.network && told_) {
+        std::exchange(told_, nullptr)(timing);
+    }
+}
+
 int SerialLine::AppliedRate() {
-    return os_->AppliedRate();
+    return transport_->AppliedRate();
 }
 
 void SerialLine::RefuseUnappliedRate() {
@@ -79,34 +66,45 @@ void SerialLine::RefuseUnappliedRate() {
     }
 }
 
+void SerialLine::Release() {
+    buffer_.clear();
+    if (std::exchange(open_, false)) {
+        transport_->Close();
+    }
+}
+
 int SerialLine::Close() {
     Release();
     return 0;
 }
 
-OsLine& SerialLine::RequireOpen() {
-    if (!os_) {
+LineTransport& SerialLine::RequireOpen() {
+    if (!open_) {
         throw PortFailure(LineError::NotOpen, DisplayName(settings_.line) + " is not open");
     }
-    return *os_;
+    return *transport_;
+}
+
+LineTiming SerialLine::Timing() const {
+    return open_ ? transport_->Timing() : LineTiming{};
 }
 
 int SerialLine::InputCount() {
-    OsLine& os = RequireOpen();
-    return static_cast<int>(buffer_.size() + os.Queued());
+    LineTransport& transport = RequireOpen();
+    return static_cast<int>(buffer_.size() + transport.Queued());
 }
 
-void SerialLine::PullQueued(OsLine& os) {
+void SerialLine::PullQueued(LineTransport& transport) {
     if (buffer_.size() < kBufferBytes) {
-        os.ReadInto(buffer_, kBufferBytes - buffer_.size());
+        transport.ReadInto(buffer_, kBufferBytes - buffer_.size());
     }
 }
 
 std::string SerialLine::Read(int max) {
-    OsLine& os = RequireOpen();
+    LineTransport& transport = RequireOpen();
     const auto wanted = static_cast<std::size_t>(std::max(max, 0));
     if (buffer_.size() < wanted) {
-        os.ReadInto(buffer_, wanted - buffer_.size());
+        transport.ReadInto(buffer_, wanted - buffer_.size());
     }
     std::string taken = buffer_.substr(0, wanted);
     buffer_.erase(0, taken.size());
@@ -114,11 +112,12 @@ std::string SerialLine::Read(int max) {
 }
 
 bool SerialLine::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
-    OsLine& os = RequireOpen();
-    // Whatever the system holds is new since the last look (earlier bytes were
-    // moved into the buffer then); the wait ends at once while it holds any.
-    if (os.AwaitInput(std::max(timeout, std::chrono::nanoseconds::zero()), stop)) {
-        PullQueued(os);
+    LineTransport& transport = RequireOpen();
+    // Whatever the transport holds is new since the last look (earlier bytes
+    // were moved into the buffer then); the wait ends at once while it holds
+    // any.
+    if (transport.AwaitInput(std::max(timeout, std::chrono::nanoseconds::zero()), stop)) {
+        PullQueued(transport);
         return true;
     }
     return false;
@@ -129,9 +128,9 @@ void SerialLine::Write(const std::string& bytes) {
 }
 
 void SerialLine::DiscardInput() {
-    OsLine& os = RequireOpen();
+    LineTransport& transport = RequireOpen();
     buffer_.clear();
-    os.DiscardInput();
+    transport.DiscardInput();
 }
 
 }  // namespace probelyn

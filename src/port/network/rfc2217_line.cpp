@@ -1,0 +1,148 @@
+#include "framing.h"
+#include "network_line.h"
+#include "port_failure.h"
+
+namespace probelyn {
+
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+std::uint32_t ParityValue(Parity parity) {
+    switch (parity) {
+        case Parity::Even:
+            return com_value::kParityEven;
+        case Parity::Odd:
+            return com_value::kParityOdd;
+        case Parity::None:
+            break;
+    }
+    return com_value::kParityNone;
+}
+
+// The framing the server answered, by its usual name where it has one.
+std::string AnsweredFraming(std::uint32_t size, std::uint32_t parity, std::uint32_t stop) {
+    static constexpr Parity kParities[] = {Parity::None, Parity::Odd, Parity::Even};
+    if (size == 8 && parity >= 1 && parity <= 3 && (stop == 1 || stop == 2)) {
+        return NameOf(Framing{kParities[parity - 1], static_cast<int>(stop)});
+    }
+    return "data size " + std::to_string(size) + ", parity " + std::to_string(parity) +
+           ", stop size " + std::to_string(stop);
+}
+
+}  // namespace
+
+void Rfc2217Line::Open(const LineSettings& settings) {
+    const bool first = Connect();
+    if (first) {
+        Negotiate();
+    }
+    Apply(settings, first);
+}
+
+template <typename Done>
+bool Rfc2217Line::AwaitServer(Done done) {
+    const Steady::time_point deadline = Steady::now() + kAnswerLimit;
+    for (;;) {
+        Pull();
+        held_.clear();  // data before the answers is from before the setting
+        if (done()) {
+            return true;
+        }
+        const auto left = deadline - Steady::now();
+        if (left <= Steady::duration::zero() || stop_.stop_requested()) {
+            return false;
+        }
+        Socket().AwaitReceivable(left, stop_);
+    }
+}
+
+void Rfc2217Line::Negotiate() {
+    Socket().Send(codec_.Greeting());
+    const bool answered = AwaitServer([&] { return codec_.Ready() || !codec_.Refusal().empty(); });
+    if (!codec_.Refusal().empty()) {
+        throw PortFailure(LineError::Network, codec_.Refusal() + " (" + ServerText(address_) + ")");
+    }
+    if (!answered) {
+        throw PortFailure(LineError::Network, "the server " + ServerText(address_) +
+                                                  " did not agree to RFC 2217 within 1 s");
+    }
+}
+
+void Rfc2217Line::Apply(const LineSettings& settings, bool first) {
+    using enum ComCommand;
+    namespace v = com_value;
+    codec_.MarkErrors(settings.listen);
+    std::string asked =
+        codec_.Ask(SetBaudRate, static_cast<std::uint32_t>(settings.baud), true) +
+        codec_.Ask(SetDataSize, 8, true) +
+        codec_.Ask(SetParity, ParityValue(settings.framing.parity), true) +
+        codec_.Ask(SetStopSize, static_cast<std::uint32_t>(settings.framing.stopBits), true) +
+        codec_.Ask(SetControl, v::kNoFlowControl) +
+        codec_.Ask(SetControl, settings.listen ? v::kDtrOff : v::kDtrOn) +
+        codec_.Ask(SetControl, settings.listen ? v::kRtsOff : v::kRtsOn);
+    if (settings.listen) {
+        asked += codec_.Ask(SetLineStateMask, v::kErrorStates);
+    }
+    const Steady::time_point sent = Steady::now();
+    Socket().Send(asked);
+    const bool rate = AwaitServer([&] { return !codec_.Awaiting(SetBaudRate); });
+    if (rate && first) {
+        Measured(Steady::now() - sent);
+    }
+    if (!rate || !AwaitServer([&] {
+            return !codec_.Awaiting(SetDataSize) && !codec_.Awaiting(SetParity) &&
+                   !codec_.Awaiting(SetStopSize);
+        })) {
+        throw PortFailure(LineError::Network, "the server " + ServerText(address_) +
+                                                  " did not answer the line's settings within 1 s");
+    }
+    RefuseAnswersUnlike(settings);
+}
+
+void Rfc2217Line::RefuseAnswersUnlike(const LineSettings& settings) {
+    using enum ComCommand;
+    const std::uint32_t rate = codec_.Answer(SetBaudRate).value_or(0);
+    if (rate != static_cast<std::uint32_t>(settings.baud)) {
+        throw PortFailure(LineError::RateNotApplied,
+                          name_ + " does not run at " + std::to_string(settings.baud) +
+                              " baud (the server set " + std::to_string(rate) + ")");
+    }
+    const std::uint32_t size = codec_.Answer(SetDataSize).value_or(0);
+    const std::uint32_t parity = codec_.Answer(SetParity).value_or(0);
+    const std::uint32_t stop = codec_.Answer(SetStopSize).value_or(0);
+    if (size != 8 || parity != ParityValue(settings.framing.parity) ||
+        stop != static_cast<std::uint32_t>(settings.framing.stopBits)) {
+        throw PortFailure(LineError::SettingRefused,
+                          name_ + " does not run at " + NameOf(settings.framing) +
+                              " (the server set " + AnsweredFraming(size, parity, stop) + ")");
+    }
+}
+
+std::string Rfc2217Line::Decode(std::string_view received) {
+    return codec_.Take(received, held_);
+}
+
+void Rfc2217Line::Write(const std::string& bytes) {
+    Socket().Send(ComPortCodec::Escaped(bytes));
+}
+
+void Rfc2217Line::DiscardInput() {
+    EndOverduePurge();
+    held_.clear();
+    Socket().Send(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
+    purgeDeadline_ = Steady::now() + kAnswerLimit;
+}
+
+void Rfc2217Line::EndOverduePurge() {
+    if (codec_.Awaiting(ComCommand::PurgeData) && Steady::now() >= purgeDeadline_) {
+        codec_.StopDropping();
+    }
+}
+
+std::size_t Rfc2217Line::Queued() {
+    EndOverduePurge();
+    return NetworkLine::Queued();
+}
+
+}  // namespace probelyn
