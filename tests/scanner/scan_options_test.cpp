@@ -46,6 +46,14 @@ TEST(ScanOptionsTest, CommandLineIsUnderstoodOrRefusedWithItsReason) {
         {{"--dwell-ms", "500"}, "--dwell-ms is for --listen"},
         {{"--listen", "--dwell-ms", "99"}, "from 100 to 60000, not '99'"},
         {{"--listen", "--dwell-ms=60000", "--rate", "9600", "--framing", "8o1"}, ""},
+        {{"--port", "rfc2217://[::1]:4001", "--port", "tcp://gw:1", "--rate", "9600"}, ""},
+        {{"--port", "rfc2217://::1:4001"}, "an IPv6 address goes in brackets"},
+        {{"--port", "rfc2217://gw"}, "HOST:PORT"},
+        {{"--port", "tcp://gw:65536", "--rate", "9600"}, "from 1 to 65535, not '65536'"},
+        {{"--port", "tcp://gw:1"}, "give that one rate with --rate"},
+        {{"--port", "tcp://gw:1", "--rate", "9600,4800"}, "give that one rate with --rate"},
+        {{"--port", "tcp://gw:1", "--rate", "9600", "--framing", "8N1,8E1"}, "one --framing"},
+        {{"--listen", "--port", "tcp://gw:1", "--rate", "9600", "--framing", "8E1"}, ""},
     };
     for (const auto& row : rows) {
         const ParsedOptions parsed = ParseOptions(row.args);
@@ -91,6 +99,16 @@ TEST(ScanOptionsTest, ValuesGivenTwiceAreTakenOnce) {
     EXPECT_TRUE(o.help);
     EXPECT_EQ(o.plan.firstStation, 7);
     EXPECT_EQ(o.plan.lastStation, 9);
+}
+
+// A raw TCP line's one setting holds for every line of the run; a listen
+// there hears 8N1 alone unless told another framing.
+TEST(ScanOptionsTest, ARawTcpLineTakesTheRunsOneSetting) {
+    const ParsedOptions parsed = ParseOptions(
+        {"--listen", "--port", "tcp://gw:1", "--port", "/dev/ttyS0", "--rate", "9600"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.plan.rates, std::vector<int>{9600});
+    EXPECT_EQ(parsed.options.plan.framings, std::vector<Framing>{Framing{}});
 }
 
 }  // namespace

@@ -59,7 +59,14 @@ bool Rfc2217Line::AwaitServer(Done done) {
 
 void Rfc2217Line::Negotiate() {
     Socket().Send(codec_.Greeting());
-    const bool answered = AwaitServer([&] { return codec_.Ready() || !codec_.Refusal().empty(); });
+    bool answered = false;
+    try {
+        answered = AwaitServer([&] { return codec_.Ready() || !codec_.Refusal().empty(); });
+    } catch (const PortFailure&) {
+        if (codec_.Refusal().empty()) {
+            throw;
+        }  // a server that refuses may hang up at once: its refusal is the reason
+    }
     if (!codec_.Refusal().empty()) {
         throw PortFailure(LineError::Network, codec_.Refusal() + " (" + ServerText(address_) + ")");
     }

@@ -36,6 +36,7 @@ class TcpSocket {
     // Hands every byte to the system for sending.
     void Send(std::string_view bytes);
     // Appends up to max received bytes to `into` without waiting; how many.
+    // The bytes before the connection's end are taken first, the end met after.
     std::size_t ReceiveInto(std::string& into, std::size_t max);
     // Blocks until bytes (or the connection's end) can be received, the
     // timeout has passed or a stop is requested.

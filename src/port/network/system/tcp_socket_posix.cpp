@@ -148,6 +148,8 @@ std::size_t TcpSocket::ReceiveInto(std::string& into, std::size_t max) {
         if (n > 0) {
             into.append(bytes, static_cast<std::size_t>(n));
             taken += static_cast<std::size_t>(n);
+        } else if (taken > 0) {
+            break;  // the end, or a failure, is met again by the next call
         } else if (n == 0) {
             throw PortFailure(LineError::Network,
                               "the server " + s.server + " closed the connection");

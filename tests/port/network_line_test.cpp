@@ -1,0 +1,244 @@
+// Lines over the network against servers of the test's own on the
+// loopback, each playing a part: a fair RFC 2217 server and hostile ones.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "byte_string.h"
+#include "port_failure.h"
+#include "serial_line.h"
+
+namespace probelyn {
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int IAC = 255, DO = 253, DONT = 254, WILL = 251, SB = 250, SE = 240;
+
+// Reads what the client sent within the time; empty when nothing came or
+// the client is gone.
+std::string Receive(int fd, int ms) {
+    pollfd ready{fd, POLLIN, 0};
+    char bytes[4096];
+    if (::poll(&ready, 1, ms) <= 0) {
+        return {};
+    }
+    const ssize_t n = ::recv(fd, bytes, sizeof bytes, 0);
+    return n > 0 ? std::string(bytes, static_cast<std::size_t>(n)) : std::string();
+}
+
+void Send(int fd, const std::string& bytes) {
+    [[maybe_unused]] const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+// A server on 127.0.0.1 that plays `part` with each client it accepts.
+class Server {
+  public:
+    using Part = std::function<void(int fd, const std::atomic<bool>& ending)>;
+
+    explicit Server(Part part) : part_(std::move(part)) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(listener_, 4);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~Server() {
+        ending_ = true;
+        thread_.join();
+        ::close(listener_);
+    }
+
+    std::string Line(const std::string& scheme = "rfc2217") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_);
+    }
+    int Accepted() const { return accepted_; }
+
+  private:
+    void Serve() {
+        while (!ending_) {
+            pollfd ready{listener_, POLLIN, 0};
+            if (::poll(&ready, 1, 20) <= 0) {
+                continue;
+            }
+            const int fd = ::accept(listener_, nullptr, nullptr);
+            ++accepted_;
+            part_(fd, ending_);
+            ::close(fd);
+        }
+    }
+
+    Part part_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> ending_{false};
+    std::atomic<int> accepted_{0};
+    std::thread thread_;
+};
+
+// The options agreed at once, as a real server does.
+const std::string kAgreed = Bytes({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0});
+
+// A fair server: each setting answered with its own value, or the rate
+// with `rate` where given; bytes after a purge's answer sent as `after`.
+Server::Part Fair(int rate = 0, std::string afterPurge = {}) {
+    return [=](int fd, const std::atomic<bool>& ending) {
+        Send(fd, kAgreed);
+        std::string got;
+        while (!ending) {
+            const std::string more = Receive(fd, 20);
+            got += more;
+            for (std::size_t at = got.find(Bytes({IAC, SB, 44})); at != std::string::npos;
+                 at = got.find(Bytes({IAC, SB, 44}))) {
+                const std::size_t end = got.find(Bytes({IAC, SE}), at);
+                if (end == std::string::npos) {
+                    break;
+                }
+                std::string value = got.substr(at + 4, end - at - 4);
+                const int command = static_cast<unsigned char>(got[at + 3]);
+                got.erase(0, end + 2);
+                if (command == 1 && rate > 0) {
+                    value = Bytes({0, (rate >> 16) & 0xFF, (rate >> 8) & 0xFF, rate & 0xFF});
+                }
+                if (command == 5 && value != Bytes({1})) {
+                    continue;  // modem lines: never answered, as on a pty
+                }
+                Send(fd, Bytes({IAC, SB, 44, command + 100}) + value + Bytes({IAC, SE}) +
+                             (command == 12 ? afterPurge : ""));
+            }
+        }
+    };
+}
+
+// How a line opened at 9600 ends: the failure's kind and text, and when.
+struct Ending {
+    LineError kind = LineError::None;
+    std::string text;
+    Clock::duration took{};
+};
+
+Ending OpenAt9600(const std::string& line) {
+    SerialLine serial;
+    const Clock::time_point start = Clock::now();
+    try {
+        serial.Open({.line = {.device = line}, .baud = 9600});
+    } catch (const PortFailure& failure) {
+        return {failure.Error(), failure.Description(), Clock::now() - start};
+    }
+    return {LineError::None, {}, Clock::now() - start};
+}
+
+// Servers that cannot or will not carry the line: each a clear failure of
+// its own within a couple of seconds, however much they send.
+TEST(NetworkLineTest, HostileServersFailClearlyAndSoon) {
+    const struct {
+        const char* name;
+        Server::Part part;
+        LineError kind;
+        std::string text;
+    } rows[] = {
+        {"closes at once", [](int fd, const std::atomic<bool>&) { Receive(fd, 1000); },
+         LineError::Network, "closed the connection"},
+        {"never answers",
+         [](int fd, const std::atomic<bool>& ending) {
+             while (!ending && Receive(fd, 20).size() < 1000000) {
+             }
+         },
+         LineError::Network, "did not agree to RFC 2217 within 1 s"},
+        {"an endless subnegotiation",
+         [](int fd, const std::atomic<bool>& ending) {
+             Send(fd, kAgreed + Bytes({IAC, SB, 44, 107}));
+             for (int i = 0; i < 1000 && !ending; ++i) {
+                 Send(fd, std::string(4096, 'x'));
+             }
+         },
+         LineError::Network, "a subnegotiation that does not end"},
+        {"a flood of doubled 0xFF",
+         [](int fd, const std::atomic<bool>& ending) {
+             const std::string flood(64 * 1024, '\xFF');
+             for (const Clock::time_point end = Clock::now() + 3s; !ending && Clock::now() < end;) {
+                 Send(fd, flood);
+             }
+         },
+         LineError::Network, "did not agree to RFC 2217 within 1 s"},
+        {"no COM port option",
+         [](int fd, const std::atomic<bool>&) {
+             Send(fd, Bytes({IAC, DONT, 44}));
+             Receive(fd, 2000);
+         },
+         LineError::Network, "does not carry a serial line"},
+        {"settings never answered",
+         [](int fd, const std::atomic<bool>& ending) {
+             Send(fd, kAgreed);
+             while (!ending) {
+                 Receive(fd, 20);
+             }
+         },
+         LineError::Network, "did not answer the line's settings within 1 s"},
+        {"another rate", Fair(38400), LineError::RateNotApplied,
+         " does not run at 9600 baud (the server set 38400)"},
+    };
+    for (const auto& row : rows) {
+        Server server(row.part);
+        const Ending ending = OpenAt9600(server.Line());
+        EXPECT_EQ(ending.kind, row.kind) << row.name << ": " << ending.text;
+        EXPECT_NE(ending.text.find(row.text), std::string::npos) << row.name << ": " << ending.text;
+        EXPECT_LT(ending.took, 3s) << row.name;
+    }
+}
+
+// One connection for the line's whole run: closed between settings, it is
+// kept, and what came meanwhile is not read as a reply.
+TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
+    for (const std::string scheme : {"rfc2217", "tcp"}) {
+        Server server(Fair());
+        SerialLine line;
+        line.Open({.line = {.device = server.Line(scheme)}, .baud = 9600});
+        line.Close();
+        line.Open({.line = {.device = server.Line(scheme)}, .baud = 19200});
+        EXPECT_EQ(line.InputCount(), 0) << scheme;
+        line.Close();
+        for (int i = 0; i < 100 && server.Accepted() == 0; ++i) {
+            std::this_thread::sleep_for(10ms);  // a raw connection is taken before it is accepted
+        }
+        std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(server.Accepted(), 1) << scheme;
+        const LineTiming timing = [&] {
+            line.Open({.line = {.device = server.Line(scheme)}, .baud = 9600});
+            return line.Timing();
+        }();
+        EXPECT_TRUE(timing.network);
+        EXPECT_GE(timing.replyMarginMs, 5);
+        EXPECT_GE(timing.quietFloor, 20ms);
+    }
+}
+
+// Bytes the server had on their way when the line was discarded are
+// dropped up to the purge's answer; those after it are the reply.
+TEST(NetworkLineTest, ADiscardDropsWhatWasOnItsWay) {
+    Server server(Fair(0, "reply"));
+    SerialLine line;
+    line.Open({.line = {.device = server.Line()}, .baud = 9600});
+    line.DiscardInput();
+    EXPECT_TRUE(line.WaitForInput(2s, {}));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(line.Read(100), "reply");
+}
+
+}  // namespace
+
+}  // namespace probelyn
