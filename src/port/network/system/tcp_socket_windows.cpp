@@ -3,6 +3,7 @@
 // After winsock2.h, which must come before windows.h.
 #include <windows.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "port_failure.h"
