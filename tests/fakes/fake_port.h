@@ -56,6 +56,10 @@ class FakePort : public PortComponent {
     // delivers at them.
     std::function<void(const LineSettings&)> on_open;
 
+    // What the line says time on it costs (a line over the network).
+    LineTiming timing;
+    LineTiming Timing() const override { return timing; }
+
     int open_result = 1;
     // When not empty, Open returns the value for the line set, 0 for others.
     std::map<int, int> open_by_line;

@@ -98,6 +98,18 @@ TEST_F(ScanRunTest, TenRatesInOrderEachWithItsWait) {
     }
 }
 
+// A line over the network widens each reply window by its margin, on top of
+// the plan's extra wait.
+TEST_F(ScanRunTest, ALineOverTheNetworkWidensEveryWindowByItsMargin) {
+    port_.timing = {.network = true, .replyMarginMs = 30};
+    ScanPlan plan = Plan({Protocol::LyraBus}, 1, 2);
+    plan.rates = {9600};
+    plan.extraWaitMs = 7;
+    DetectNow(plan);
+    ASSERT_EQ(writes_.size(), 2U);
+    EXPECT_EQ(writes_[1].at - writes_[0].at, milliseconds(BaseTimeLimit(9600) + 7 + 30));
+}
+
 TEST_F(ScanRunTest, NothingFoundAndNoToTheExtendedScan) {
     EXPECT_EQ(DetectNow(Plan({Protocol::Ascii})).kind, Kind::NothingFound);
     ASSERT_EQ(steps_.steps.size(), 2550U);

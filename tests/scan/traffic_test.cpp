@@ -133,6 +133,12 @@ TEST(TrafficTest, SilenceOfThreeAndAHalfCharactersEndsARun) {
     const std::vector<std::string> halves = {request.substr(0, 4), request.substr(4)};
     EXPECT_EQ(Heard(Protocol::Modbus, halves, nullptr, std::chrono::microseconds(2083)).frames, 1);
     EXPECT_EQ(Heard(Protocol::Modbus, halves, nullptr, std::chrono::microseconds(4166)).frames, 0);
+    // Bytes that come in segments: a gap below the line's floor ends no run.
+    Traffic segmented(9600, {Protocol::Modbus}, std::chrono::milliseconds(25));
+    segmented.Take(halves[0], std::chrono::milliseconds(100));
+    segmented.Take(halves[1], std::chrono::milliseconds(120));
+    segmented.Finish();
+    EXPECT_EQ(segmented.Heards().front().frames, 1);
 }
 
 // What makes traffic: three frames, one exchange, two distinct frames, at

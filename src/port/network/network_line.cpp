@@ -33,6 +33,9 @@ bool NetworkLine::Connect() {
 }
 
 void NetworkLine::Measured(std::chrono::nanoseconds roundTrip) {
+    if (timing_.network && roundTrip >= timing_.roundTrip) {
+        return;
+    }
     timing_.network = true;
     timing_.roundTrip = roundTrip;
     // A request and its reply each cross the network once; three round trips

@@ -41,7 +41,8 @@ class NetworkLine : public LineTransport {
     // What the line makes of bytes received: data into held_, and what goes
     // back to the server.
     virtual std::string Decode(std::string_view received) = 0;
-    // Measured: the round trip, and the margin and floor derived from it.
+    // Measured: a round trip, and the margin and floor derived from the
+    // shortest so far.
     void Measured(std::chrono::nanoseconds roundTrip);
     TcpSocket& Socket() { return *socket_; }
 
@@ -92,6 +93,10 @@ class Rfc2217Line : public NetworkLine {
     template <typename Done>
     bool AwaitServer(Done done);
     void RefuseAnswersUnlike(const LineSettings& settings);
+    // Times a few more round trips, once the connection's first setting is
+    // in place.
+    void TimePurges();
+    static constexpr int kTimedPurges = 3;
     // After a discard: data is kept again once the purge is answered or its
     // time is up.
     void EndOverduePurge();

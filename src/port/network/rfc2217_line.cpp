@@ -94,7 +94,7 @@ void Rfc2217Line::Apply(const LineSettings& settings, bool first) {
     const Steady::time_point sent = Steady::now();
     Socket().Send(asked);
     const bool rate = AwaitServer([&] { return !codec_.Awaiting(SetBaudRate); });
-    if (rate && first) {
+    if (rate) {
         Measured(Steady::now() - sent);
     }
     if (!rate || !AwaitServer([&] {
@@ -105,6 +105,24 @@ void Rfc2217Line::Apply(const LineSettings& settings, bool first) {
                                                   " did not answer the line's settings within 1 s");
     }
     RefuseAnswersUnlike(settings);
+    if (first) {
+        TimePurges();
+    }
+}
+
+void Rfc2217Line::TimePurges() {
+    // The first answers of a connection come while the server opens its
+    // device, and many lines opening at once slow each other: the round trip
+    // is the shortest of a few more, each a purge of nothing yet received.
+    for (int i = 0; i < kTimedPurges; ++i) {
+        const Steady::time_point sent = Steady::now();
+        Socket().Send(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
+        if (!AwaitServer([&] { return !codec_.Awaiting(ComCommand::PurgeData); })) {
+            codec_.StopDropping();
+            return;  // a server that does not answer purges: the first answer stands
+        }
+        Measured(Steady::now() - sent);
+    }
 }
 
 void Rfc2217Line::RefuseAnswersUnlike(const LineSettings& settings) {
