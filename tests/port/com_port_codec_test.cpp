@@ -49,6 +49,9 @@ TEST(ComPortCodecTest, AgreesWithTheServersGreetingWithoutLooping) {
     EXPECT_EQ(Take(codec, Bytes({IAC, DO, kSga, IAC, WILL, kBinary, IAC, DONT, kEcho})).reply, "");
     EXPECT_EQ(Take(codec, Bytes({IAC, DO, 24, IAC, WILL, 31})).reply,
               Bytes({IAC, WONT, 24, IAC, DONT, 31}));
+    // A command that ends a subnegotiation is still taken.
+    EXPECT_EQ(Take(codec, Bytes({IAC, SB, kComPort, 107, 0, IAC, DO, 24})).reply,
+              Bytes({IAC, WONT, 24}));
     // An option agreed and then withdrawn by the server is acknowledged.
     EXPECT_EQ(Take(codec, Bytes({IAC, WONT, kSga})).reply, Bytes({IAC, DONT, kSga}));
 }

@@ -93,15 +93,36 @@ class Server {
 // The options agreed at once, as a real server does.
 const std::string kAgreed = Bytes({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0});
 
-// A fair server: each setting answered with its own value, or the rate
-// with `rate` where given; bytes after a purge's answer sent as `after`.
-Server::Part Fair(int rate = 0, std::string afterPurge = {}) {
+// What a fair server does beyond answering each setting with its own value.
+struct Fairness {
+    int rate = 0;               // answered for every rate asked, where given
+    int parity = 0;             // answered for every parity asked, where given
+    std::string beforeAnswer;   // data sent before each answer
+    std::string afterPurge;     // data sent after a purge's answer
+    std::string opened;         // sent once the line has opened (its first purges answered)
+    int answeredPurges = 1000;  // the first ones only
+    std::string late;           // data sent a while after an unanswered purge
+    // Every command asked, as "command=value" with the value in hex.
+    std::shared_ptr<std::vector<std::string>> asked = std::make_shared<std::vector<std::string>>();
+};
+
+std::string Hex(const std::string& bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", static_cast<unsigned char>(c));
+        text += two;
+    }
+    return text;
+}
+
+Server::Part Fair(Fairness how = {}) {
     return [=](int fd, const std::atomic<bool>& ending) {
+        int purges = 0;
         Send(fd, kAgreed);
         std::string got;
         while (!ending) {
-            const std::string more = Receive(fd, 20);
-            got += more;
+            got += Receive(fd, 20);
             for (std::size_t at = got.find(Bytes({IAC, SB, 44})); at != std::string::npos;
                  at = got.find(Bytes({IAC, SB, 44}))) {
                 const std::size_t end = got.find(Bytes({IAC, SE}), at);
@@ -111,14 +132,28 @@ Server::Part Fair(int rate = 0, std::string afterPurge = {}) {
                 std::string value = got.substr(at + 4, end - at - 4);
                 const int command = static_cast<unsigned char>(got[at + 3]);
                 got.erase(0, end + 2);
-                if (command == 1 && rate > 0) {
-                    value = Bytes({0, (rate >> 16) & 0xFF, (rate >> 8) & 0xFF, rate & 0xFF});
+                how.asked->push_back(std::to_string(command) + "=" + Hex(value));
+                if (command == 1 && how.rate > 0) {
+                    value = Bytes(
+                        {0, (how.rate >> 16) & 0xFF, (how.rate >> 8) & 0xFF, how.rate & 0xFF});
                 }
-                if (command == 5 && value != Bytes({1})) {
-                    continue;  // modem lines: never answered, as on a pty
+                if (command == 3 && how.parity > 0) {
+                    value = Bytes({how.parity});
                 }
-                Send(fd, Bytes({IAC, SB, 44, command + 100}) + value + Bytes({IAC, SE}) +
-                             (command == 12 ? afterPurge : ""));
+                if ((command == 5 && value != Bytes({1})) || command == 10) {
+                    continue;  // modem lines and the mask: never answered, as on a pty
+                }
+                if (command == 12 && ++purges > how.answeredPurges) {
+                    std::this_thread::sleep_for(1200ms);
+                    Send(fd, how.late);
+                    continue;
+                }
+                Send(fd, how.beforeAnswer + Bytes({IAC, SB, 44, command + 100}) + value +
+                             Bytes({IAC, SE}) + (command == 12 ? how.afterPurge : ""));
+                if (command == 12 && purges == 3 && !how.opened.empty()) {
+                    std::this_thread::sleep_for(100ms);
+                    Send(fd, how.opened);
+                }
             }
         }
     };
@@ -189,8 +224,18 @@ TEST(NetworkLineTest, HostileServersFailClearlyAndSoon) {
              }
          },
          LineError::Network, "did not answer the line's settings within 1 s"},
-        {"another rate", Fair(38400), LineError::RateNotApplied,
+        {"another rate", Fair({.rate = 38400}), LineError::RateNotApplied,
          " does not run at 9600 baud (the server set 38400)"},
+        {"another parity", Fair({.parity = 3}), LineError::SettingRefused,
+         " does not run at 8N1 (the server set 8E1)"},
+        {"binary without the COM port option",
+         [](int fd, const std::atomic<bool>& ending) {
+             Send(fd, Bytes({IAC, DO, 0, IAC, WILL, 0}));
+             while (!ending) {
+                 Receive(fd, 20);
+             }
+         },
+         LineError::Network, "did not agree to RFC 2217 within 1 s"},
     };
     for (const auto& row : rows) {
         Server server(row.part);
@@ -227,16 +272,57 @@ TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
     }
 }
 
-// Bytes the server had on their way when the line was discarded are
-// dropped up to the purge's answer; those after it are the reply.
+// Each setting is asked for as the line opens at it: rate, 8 data bits,
+// parity, stop bits, no flow control, and DTR and RTS raised to probe or
+// lowered to listen, with the errors reported then and marked in the data.
+TEST(NetworkLineTest, EverySettingIsAskedOfTheServer) {
+    const struct {
+        LineSettings settings;
+        std::vector<std::string> asked;
+        std::string data;  // after a framing error and an "x"
+    } rows[] = {
+        {{.baud = 19200, .framing = {Parity::Odd, 1}},
+         {"1=00004b00", "2=08", "3=02", "4=01", "5=01", "5=08", "5=0b"},
+         "x"},
+        {{.baud = 460800, .framing = {Parity::Even, 2}, .listen = true},
+         {"1=00070800", "2=08", "3=03", "4=02", "5=01", "5=09", "5=0c", "10=1c"},
+         Bytes({0xFF, 0, 0, 'x'})},
+    };
+    for (const auto& row : rows) {
+        const Fairness how{.opened = Bytes({IAC, SB, 44, 106, 0x08, IAC, SE, 'x'})};
+        Server server(Fair(how));
+        SerialLine line;
+        LineSettings settings = row.settings;
+        settings.line = {.device = server.Line()};
+        line.Open(settings);
+        const std::vector<std::string> opening(how.asked->begin(),
+                                               how.asked->begin() + row.asked.size());
+        EXPECT_EQ(opening, row.asked);
+        line.WaitForInput(2s, {});
+        std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(line.Read(100), row.data);
+    }
+}
+
+// Bytes the server had on their way when the line opened or was discarded
+// are dropped up to the answers; those after them are the reply. A purge
+// the server never answers drops data for a second at most.
 TEST(NetworkLineTest, ADiscardDropsWhatWasOnItsWay) {
-    Server server(Fair(0, "reply"));
+    Server server(Fair({.beforeAnswer = "stale", .afterPurge = "reply"}));
     SerialLine line;
     line.Open({.line = {.device = server.Line()}, .baud = 9600});
+    EXPECT_EQ(line.InputCount(), 0);
     line.DiscardInput();
     EXPECT_TRUE(line.WaitForInput(2s, {}));
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(line.Read(100), "reply");
+
+    Server silent(Fair({.answeredPurges = 3, .late = "late"}));  // those that time the line
+    SerialLine other;
+    other.Open({.line = {.device = silent.Line()}, .baud = 9600});
+    other.DiscardInput();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(other.InputCount(), 4);
 }
 
 }  // namespace
