@@ -99,6 +99,7 @@ struct Fairness {
     int parity = 0;             // answered for every parity asked, where given
     std::string beforeAnswer;   // data sent before each answer
     std::string afterPurge;     // data sent after a purge's answer
+    std::string greeting;       // data sent with the options, before any setting
     std::string opened;         // sent once the line has opened (its first purges answered)
     int answeredPurges = 1000;  // the first ones only
     std::string late;           // data sent a while after an unanswered purge
@@ -119,7 +120,7 @@ std::string Hex(const std::string& bytes) {
 Server::Part Fair(Fairness how = {}) {
     return [=](int fd, const std::atomic<bool>& ending) {
         int purges = 0;
-        Send(fd, kAgreed);
+        Send(fd, kAgreed + how.greeting);
         std::string got;
         while (!ending) {
             got += Receive(fd, 20);
@@ -308,7 +309,7 @@ TEST(NetworkLineTest, EverySettingIsAskedOfTheServer) {
 // are dropped up to the answers; those after them are the reply. A purge
 // the server never answers drops data for a second at most.
 TEST(NetworkLineTest, ADiscardDropsWhatWasOnItsWay) {
-    Server server(Fair({.beforeAnswer = "stale", .afterPurge = "reply"}));
+    Server server(Fair({.beforeAnswer = "stale", .afterPurge = "reply", .greeting = "hello"}));
     SerialLine line;
     line.Open({.line = {.device = server.Line()}, .baud = 9600});
     EXPECT_EQ(line.InputCount(), 0);
