@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include "byte_string.h"
 #include "port_failure.h"
@@ -103,6 +104,9 @@ struct Fairness {
     std::string opened;         // sent once the line has opened (its first purges answered)
     int answeredPurges = 1000;  // the first ones only
     std::string late;           // data sent a while after an unanswered purge
+    int firstRateDelayMs = 0;   // the first rate's answer held this long
+    // What the client sent besides its settings.
+    std::shared_ptr<std::string> said = std::make_shared<std::string>();
     // Every command asked, as "command=value" with the value in hex.
     std::shared_ptr<std::vector<std::string>> asked = std::make_shared<std::vector<std::string>>();
 };
@@ -120,10 +124,13 @@ std::string Hex(const std::string& bytes) {
 Server::Part Fair(Fairness how = {}) {
     return [=](int fd, const std::atomic<bool>& ending) {
         int purges = 0;
-        Send(fd, kAgreed + how.greeting);
+        int delay = how.firstRateDelayMs;
+        Send(fd, kAgreed + how.greeting + Bytes({IAC, WILL, 1}));
         std::string got;
         while (!ending) {
-            got += Receive(fd, 20);
+            const std::string more = Receive(fd, 20);
+            got += more;
+            *how.said += more;
             for (std::size_t at = got.find(Bytes({IAC, SB, 44})); at != std::string::npos;
                  at = got.find(Bytes({IAC, SB, 44}))) {
                 const std::size_t end = got.find(Bytes({IAC, SE}), at);
@@ -134,6 +141,9 @@ Server::Part Fair(Fairness how = {}) {
                 const int command = static_cast<unsigned char>(got[at + 3]);
                 got.erase(0, end + 2);
                 how.asked->push_back(std::to_string(command) + "=" + Hex(value));
+                if (command == 1 && std::exchange(delay, 0) > 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(how.firstRateDelayMs));
+                }
                 if (command == 1 && how.rate > 0) {
                     value = Bytes(
                         {0, (how.rate >> 16) & 0xFF, (how.rate >> 8) & 0xFF, how.rate & 0xFF});
@@ -273,6 +283,31 @@ TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
     }
 }
 
+// The first answer of a connection may come late (a server opening its
+// device, many lines opening at once): the margin is the shortest round
+// trip's, not that one's.
+TEST(NetworkLineTest, ALateFirstAnswerDoesNotWidenTheWindows) {
+    Server server(Fair({.firstRateDelayMs = 300}));
+    SerialLine line;
+    line.Open({.line = {.device = server.Line()}, .baud = 9600});
+    EXPECT_LT(line.Timing().replyMarginMs, 300);
+}
+
+// A raw line's discard takes what the socket holds with it.
+TEST(NetworkLineTest, ARawDiscardDropsWhatCame) {
+    Server server([](int fd, const std::atomic<bool>& ending) {
+        Send(fd, "stale");
+        while (!ending) {
+            Receive(fd, 20);
+        }
+    });
+    SerialLine line;
+    line.Open({.line = {.device = server.Line("tcp")}, .baud = 9600});
+    std::this_thread::sleep_for(100ms);
+    line.DiscardInput();
+    EXPECT_EQ(line.InputCount(), 0);
+}
+
 // Each setting is asked for as the line opens at it: rate, 8 data bits,
 // parity, stop bits, no flow control, and DTR and RTS raised to probe or
 // lowered to listen, with the errors reported then and marked in the data.
@@ -299,6 +334,7 @@ TEST(NetworkLineTest, EverySettingIsAskedOfTheServer) {
         const std::vector<std::string> opening(how.asked->begin(),
                                                how.asked->begin() + row.asked.size());
         EXPECT_EQ(opening, row.asked);
+        EXPECT_NE(how.said->find(Bytes({IAC, DONT, 1})), std::string::npos);  // no echo
         line.WaitForInput(2s, {});
         std::this_thread::sleep_for(50ms);
         EXPECT_EQ(line.Read(100), row.data);
