@@ -110,6 +110,22 @@ TEST_F(ScanRunTest, ALineOverTheNetworkWidensEveryWindowByItsMargin) {
     EXPECT_EQ(writes_[1].at - writes_[0].at, milliseconds(BaseTimeLimit(9600) + 7 + 30));
 }
 
+// On a line whose bytes come in segments, a gap inside an ASCII reply is
+// not taken for its end: the rest goes with the discard before the second
+// probe, which the station then answers cleanly.
+TEST_F(ScanRunTest, ASegmentedAsciiReplyIsConfirmedAfterTheLinesQuietFloor) {
+    port_.timing = {.network = true, .quietFloor = milliseconds(25)};
+    port_.on_write = [this](const std::string& request) {
+        if (request == AsciiRequest(1)) {
+            port_.Arrive(milliseconds(8), "?\r");
+            port_.Arrive(milliseconds(26), "x");
+        }
+    };
+    ScanPlan plan = Plan({Protocol::Ascii}, 1, 1);
+    plan.rates = {9600};
+    EXPECT_EQ(DetectNow(plan).kind, Kind::Found);
+}
+
 TEST_F(ScanRunTest, NothingFoundAndNoToTheExtendedScan) {
     EXPECT_EQ(DetectNow(Plan({Protocol::Ascii})).kind, Kind::NothingFound);
     ASSERT_EQ(steps_.steps.size(), 2550U);
