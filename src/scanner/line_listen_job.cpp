@@ -60,6 +60,9 @@ void LineListenJob::Listening(const LineSettings& settings, int index, int total
 
 void LineListenJob::Failed(const LineSettings& settings, const ErrorRecord& error) {
     ++failed_;
+    if (stopAll_.get_token().stop_requested()) {
+        return;  // a connection cut short by the stop: the stop's doing
+    }
     report_.Error(name_, AtSetting("cannot listen", settings.baud, settings.framing, error),
                   settings.baud, settings.framing);
 }

@@ -72,6 +72,9 @@ void LineScan::Report(const Notice& notice) {
             }
             return;
         case Notice::Kind::PortError:
+            if (stopAll_.get_token().stop_requested()) {
+                return;  // a connection cut short by the stop: the stop's doing
+            }
             report_.Error(name_,
                           AtSetting("cannot open", notice.baud, notice.framing, notice.error),
                           notice.baud, notice.framing);

@@ -225,6 +225,29 @@ TEST_F(NetworkScanTest, UnreachableLinesAreTrouble) {
         << merged.err;
 }
 
+// An end signal while a server keeps the line waiting for its answers ends
+// the run at once, with nothing said of the line.
+TEST_F(NetworkScanTest, AnEndSignalEndsAWaitForTheServer) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(listener, 4);  // connections complete, and nothing answers them
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    ChildProcess scan;
+    scan.Start(PROBELYN_SCAN,
+               {"--port", "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port)),
+                "--rate", "9600", "--station", "1"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ::kill(scan.Pid(), SIGTERM);
+    ASSERT_TRUE(scan.WaitForFinished(3000));
+    EXPECT_EQ(scan.ExitCode(), 143);
+    EXPECT_EQ(scan.Err(), "probelyn-scan: aborted\n");
+    ::close(listener);
+}
+
 }  // namespace
 
 }  // namespace probelyn
