@@ -218,6 +218,12 @@ TEST(SerialLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
     EXPECT_TRUE(access.OpenPort(
         {.line = {.com = 1}, .baud = 9800}));  // within the rounding of real dividers
     EXPECT_TRUE(access.OpenPort({.line = {.com = 1}, .baud = 9600}));
+    // Set anew while open: refused the same way, and the line stays open and
+    // locked, so that no other program takes it between settings.
+    EXPECT_FALSE(access.OpenPort({.line = {.com = 1}, .baud = 460800}));
+    EXPECT_EQ(access.Error().description, "COM1 does not run at 460800 baud (the driver set 9600)");
+    EXPECT_NO_THROW(line.InputCount());
+    EXPECT_EQ(InspectLineLocks(pty.SlavePath()).verdict, LineLocks::Verdict::Ours);
 }
 
 TEST_F(SerialLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {
@@ -298,7 +304,8 @@ TEST_F(SerialLineTest, ListeningMarksErrorsScanningDropsThem) {
     }
 }
 
-// A reply that came while the line was closed is not judged by the next run.
+// A reply that came while the line was closed is not judged by the next run;
+// nor one that came at the setting before, when the open line is set anew.
 TEST_F(SerialLineTest, WhatCameBeforeTheOpenIsDiscarded) {
     OpenAt(9600);
     line_.Close();
@@ -307,6 +314,15 @@ TEST_F(SerialLineTest, WhatCameBeforeTheOpenIsDiscarded) {
     OpenAt(9600);
     EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(50), {}));
     EXPECT_EQ(line_.InputCount(), 0);
+    pty_.Send("?");
+    EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2), {}));  // in the line's own buffer
+    pty_.Send("\r");
+    EXPECT_TRUE(WaitForCount(line_, 2));  // and with the system
+    const Framing odd{Parity::Odd, 1};
+    ASSERT_EQ(line_.Open({.line = {.com = 1}, .baud = 19200, .framing = odd}), 1);
+    EXPECT_EQ(line_.InputCount(), 0);
+    EXPECT_EQ(pty_.OutputRate(), 19200);
+    EXPECT_TRUE(pty_.FramedAs(odd));
 }
 
 }  // namespace

@@ -21,6 +21,10 @@ class LineTransport {
     // Opens the line at the settings (again, after Close, at new ones), with
     // nothing received.
     virtual void Open(const LineSettings& settings) = 0;
+    // Sets the open line to other settings of the same kind (to listen or
+    // not as before), keeping it open: its lock, its modem lines and its
+    // connection stay. Nothing received is kept.
+    virtual void ChangeSettings(const LineSettings& settings) = 0;
     // Ends the setting. A line over the network keeps its connection for the
     // next Open; what arrives meanwhile is dropped there.
     virtual void Close() = 0;

@@ -27,6 +27,10 @@ SerialLine::SerialLine(ComPortNames names, std::stop_token stop)
 SerialLine::~SerialLine() = default;
 
 int SerialLine::Open(const LineSettings& settings) {
+    if (open_ && settings.line == settings_.line && settings.listen == settings_.listen) {
+        ChangeSettings(settings);
+        return 1;
+    }
     Release();
     settings_ = settings;
     if (!transport_ || !(transportFor_ == settings.line)) {
@@ -37,8 +41,20 @@ int SerialLine::Open(const LineSettings& settings) {
     transport_->Open(settings);
     open_ = true;
     TellTiming();
-    RefuseUnappliedRate();
+    if (const std::string refusal = UnappliedRate(); !refusal.empty()) {
+        Release();
+        throw PortFailure(LineError::RateNotApplied, refusal);
+    }
     return 1;
+}
+
+void SerialLine::ChangeSettings(const LineSettings& settings) {
+    settings_ = settings;
+    buffer_.clear();
+    transport_->ChangeSettings(settings);
+    if (const std::string refusal = UnappliedRate(); !refusal.empty()) {
+        throw PortFailure(LineError::RateNotApplied, refusal);
+    }
 }
 
 void SerialLine::TellTiming() {
@@ -52,18 +68,16 @@ int SerialLine::AppliedRate() {
     return transport_->AppliedRate();
 }
 
-void SerialLine::RefuseUnappliedRate() {
+std::string SerialLine::UnappliedRate() {
     // Some drivers accept any rate without an error and run the line at
     // another (a plain UART at 460800 runs at 9600): a find there would be
     // reported at the wrong rate.
     const int applied = AppliedRate();
     if (applied > 0 && !CloseEnough(applied, settings_.baud)) {
-        Release();
-        throw PortFailure(LineError::RateNotApplied,
-                          DisplayName(settings_.line) + " does not run at " +
-                              std::to_string(settings_.baud) + " baud (the driver set " +
-                              std::to_string(applied) + ")");
+        return DisplayName(settings_.line) + " does not run at " + std::to_string(settings_.baud) +
+               " baud (the driver set " + std::to_string(applied) + ")";
     }
+    return {};
 }
 
 void SerialLine::Release() {

@@ -20,7 +20,9 @@ namespace probelyn {
 // A line the driver runs at another rate than asked for counts as not
 // opened. Opened lines start with nothing received. The transport lives
 // until another line is opened or this one ends, so that a line over the
-// network keeps its connection from setting to setting.
+// network keeps its connection from setting to setting. Opened again at other
+// settings while open (to listen or not as before), the line is set anew
+// without closing: its lock, its modem lines and its connection stay.
 class SerialLine : public PortComponent {
   public:
     // Received bytes the line holds at most; beyond this they stay with the
@@ -50,8 +52,12 @@ class SerialLine : public PortComponent {
     virtual int AppliedRate();
 
   private:
-    // Closes the line and fails when the driver runs it at another rate.
-    void RefuseUnappliedRate();
+    // Why the open line does not count as open at its settings' rate: the
+    // driver runs it at another; empty when it does not.
+    std::string UnappliedRate();
+    // Sets the open line anew; it stays open whatever the outcome, so that
+    // no other program takes it between settings.
+    void ChangeSettings(const LineSettings& settings);
     LineTransport& RequireOpen();
     // Moves what the transport holds into the buffer, while it has room.
     void PullQueued(LineTransport& transport);

@@ -37,6 +37,10 @@ void LocalLine::Open(const LineSettings& settings) {
     lock_ = std::move(lock);
 }
 
+void LocalLine::ChangeSettings(const LineSettings& settings) {
+    os_->ChangeSettings(settings);
+}
+
 void LocalLine::Close() {
     os_.reset();  // the line first, then its lock
     lock_.reset();

@@ -22,6 +22,7 @@ class LocalLine : public LineTransport {
     ~LocalLine() override;
 
     void Open(const LineSettings& settings) override;
+    void ChangeSettings(const LineSettings& settings) override;
     void Close() override;
     int AppliedRate() override;
     std::size_t Queued() override;

@@ -86,11 +86,16 @@ bool NetworkLine::AwaitInput(std::chrono::nanoseconds timeout, std::stop_token s
     return !held_.empty();
 }
 
-void RawTcpLine::Open(const LineSettings&) {
-    if (!Connect()) {
-        Pull();  // what came between settings
+void RawTcpLine::Open(const LineSettings& settings) {
+    if (Connect()) {
+        held_.clear();
+        return;
     }
-    held_.clear();
+    ChangeSettings(settings);
+}
+
+void RawTcpLine::ChangeSettings(const LineSettings&) {
+    DiscardInput();  // what came at the setting before
 }
 
 std::string RawTcpLine::Decode(std::string_view received) {

@@ -62,6 +62,7 @@ class RawTcpLine : public NetworkLine {
     using NetworkLine::NetworkLine;
 
     void Open(const LineSettings& settings) override;
+    void ChangeSettings(const LineSettings& settings) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
 
@@ -80,6 +81,9 @@ class Rfc2217Line : public NetworkLine {
     using NetworkLine::NetworkLine;
 
     void Open(const LineSettings& settings) override;
+    // The settings asked of the server and answered, and what was on its
+    // way purged.
+    void ChangeSettings(const LineSettings& settings) override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
     std::size_t Queued() override;

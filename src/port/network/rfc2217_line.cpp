@@ -40,6 +40,11 @@ void Rfc2217Line::Open(const LineSettings& settings) {
     Apply(settings, first);
 }
 
+void Rfc2217Line::ChangeSettings(const LineSettings& settings) {
+    Apply(settings, false);
+    DiscardInput();
+}
+
 template <typename Done>
 bool Rfc2217Line::AwaitServer(Done done) {
     const Steady::time_point deadline = Steady::now() + kAnswerLimit;

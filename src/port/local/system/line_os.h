@@ -28,6 +28,9 @@ class OsLine {
     OsLine(const OsLine&) = delete;
     OsLine& operator=(const OsLine&) = delete;
 
+    // Sets the open line to other settings, to listen or not as it opened;
+    // what it had received is discarded.
+    void ChangeSettings(const LineSettings& settings);
     // The rate in bit/s the driver runs the line at; -1 when it cannot tell.
     int AppliedRate() const;
     // Received bytes the system holds for the line.

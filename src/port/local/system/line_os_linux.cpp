@@ -121,10 +121,7 @@ OsLine::OsLine(const std::string& device, const LineSettings& settings)
         Fail(errno);
     }
     s.restore = true;
-    const termios2 raw = Raw(s.found, settings);
-    if (::ioctl(s.fd, TCSETS2, &raw) == -1) {
-        Fail(LineError::SettingRefused, errno);
-    }
+    ChangeSettings(settings);
     int lines = TIOCM_DTR | TIOCM_RTS;
     // A pty has no modem lines: not a failure.
     ::ioctl(s.fd, settings.listen ? TIOCMBIC : TIOCMBIS, &lines);
@@ -133,6 +130,14 @@ OsLine::OsLine(const std::string& device, const LineSettings& settings)
 }
 
 OsLine::~OsLine() = default;
+
+void OsLine::ChangeSettings(const LineSettings& settings) {
+    const termios2 raw = Raw(state_->found, settings);
+    if (::ioctl(state_->fd, TCSETS2, &raw) == -1) {
+        Fail(LineError::SettingRefused, errno);
+    }
+    DiscardInput();
+}
 
 int OsLine::AppliedRate() const {
     LineRates rates;

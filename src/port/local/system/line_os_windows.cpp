@@ -164,10 +164,7 @@ OsLine::OsLine(const std::string& device, const LineSettings& settings)
         Fail(LineError::NotOpen, ::GetLastError());  // not a serial port
     }
     s.restore = true;
-    DCB raw = Raw(s.found, settings);
-    if (!::SetCommState(s.port, &raw)) {
-        Fail(LineError::SettingRefused, ::GetLastError());
-    }
+    ChangeSettings(settings);
     // Reads return at once with what is there; waits are on receive events.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
@@ -179,6 +176,16 @@ OsLine::OsLine(const std::string& device, const LineSettings& settings)
 }
 
 OsLine::~OsLine() = default;
+
+void OsLine::ChangeSettings(const LineSettings& settings) {
+    DCB raw = Raw(state_->found, settings);
+    if (!::SetCommState(state_->port, &raw)) {
+        Fail(LineError::SettingRefused, ::GetLastError());
+    }
+    if (!::PurgeComm(state_->port, PURGE_RXCLEAR)) {
+        Fail(::GetLastError());
+    }
+}
 
 int OsLine::AppliedRate() const {
     DCB state{};
