@@ -16,13 +16,14 @@ struct Find {
     Framing framing;
 };
 
-// Where a run that could not finish ended: the setting, and the first station
+// Where a run that could not finish ended: the setting, the first station
 // not tried there (0 when the line did not open at that setting, or for a
-// listen).
+// listen), and the pass of the sweep the setting belongs to.
 struct EndedAt {
     int baud = 0;
     Framing framing;
     int station = 0;
+    std::size_t pass = 0;
 };
 
 // How a run ended.

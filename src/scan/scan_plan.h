@@ -21,11 +21,21 @@ inline constexpr int kHighestAsciiStation = 999;
 // says so at each, as it always has; the scanner ends the line's run there.
 enum class LineLoss { NextSetting, EndRun };
 
+// The order a sweep takes (see SweepOf): each framing in turn a whole sweep
+// of the rates, each rate at every station, all as given (the window's); or
+// the likely stations and settings first.
+enum class ScanOrder { AsGiven, LikelyFirst };
+
+// How the line goes from one setting to the next: closed and opened again
+// (the window's), or set anew while it stays open, so that its lock, its
+// modem lines and its connection to a server stay.
+enum class SettingChange { Reopen, OnOpenLine };
+
 // One run's plan, given once when it starts: which line, which protocols at
-// each station, which stations, at which rates (in the order given), with
-// which framings (each a whole sweep of the rates, in the order given),
-// waiting how much longer than the base time limit, whether the first find
-// ends the run, and what a line that cannot be used any more does.
+// each station, which stations, at which rates, with which framings, in
+// which order, waiting how much longer than the base time limit, whether the
+// first find ends the run, how the line goes from setting to setting, and
+// what a line that cannot be used any more does.
 struct ScanPlan {
     LineName line{.com = 1};
     std::vector<Protocol> protocols{Protocol::LyraBus};
@@ -36,6 +46,8 @@ struct ScanPlan {
     int extraWaitMs = 0;     // added to every reply window (converters, gateways)
     bool stopAtFind = true;  // false: every station is tried, every find reported
     LineLoss onLineLoss = LineLoss::NextSetting;
+    ScanOrder order = ScanOrder::AsGiven;
+    SettingChange change = SettingChange::Reopen;
 };
 
 // The plan of the extended scan that follows a plan which found nothing: the

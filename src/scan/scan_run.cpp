@@ -67,23 +67,28 @@ ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps) {
         return {Kind::Stopped};
     }
     Sweep sweep{plan, steps, StationTotal(plan, StationCount::AsTheWindowShows)};
-    for (const Framing& framing : plan.framings) {
-        for (const int baud : plan.rates) {
-            if (const std::optional<ScanOutcome> ended =
-                    AtSetting(sweep, {plan.line, baud, framing})) {
+    const std::vector<SweepPass> passes = SweepOf(plan);
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        for (const Setting& setting : passes[p].settings) {
+            const Place place{p, passes[p].stations, {plan.line, setting.baud, setting.framing}};
+            if (const std::optional<ScanOutcome> ended = AtSetting(sweep, place)) {
                 return *ended;
             }
         }
     }
+    if (plan.change == SettingChange::OnOpenLine) {
+        Skip([&] { access_.ClosePort(); });
+    }
     return sweep.first ? ScanOutcome{Kind::Found, *sweep.first} : ScanOutcome{Kind::NothingFound};
 }
 
-std::optional<ScanOutcome> ScanRun::AtSetting(Sweep& sweep, const LineSettings& settings) {
+std::optional<ScanOutcome> ScanRun::AtSetting(Sweep& sweep, const Place& place) {
+    const LineSettings& settings = place.settings;
     access_.Error().Clear();
     bool opened = false;
     Skip([&] { opened = access_.OpenPort(settings); });
     if (opened) {
-        if (std::optional<ScanOutcome> ended = Stations(sweep, settings)) {
+        if (std::optional<ScanOutcome> ended = StationsAt(sweep, place)) {
             return ended;
         }
     } else {
@@ -93,44 +98,59 @@ std::optional<ScanOutcome> ScanRun::AtSetting(Sweep& sweep, const LineSettings& 
                                 .framing = settings.framing,
                                 .error = access_.Error()});
         });
-        if (std::optional<ScanOutcome> ended = Unusable(sweep.plan, settings, 0)) {
+        if (std::optional<ScanOutcome> ended = Unusable(sweep.plan, place, 0)) {
             return ended;
         }
     }
-    Skip([&] { access_.ClosePort(); });
+    if (sweep.plan.change == SettingChange::Reopen) {
+        Skip([&] { access_.ClosePort(); });
+    }
     return std::nullopt;
 }
 
-std::optional<ScanOutcome> ScanRun::Stations(Sweep& sweep, const LineSettings& settings) {
+std::optional<ScanOutcome> ScanRun::StationsAt(Sweep& sweep, const Place& place) {
     const ScanPlan& plan = sweep.plan;
+    const LineSettings& settings = place.settings;
     // A line over the network carries each request and reply across it.
     const int T =
         BaseTimeLimit(settings.baud) + plan.extraWaitMs + access_.Line().Timing().replyMarginMs;
-    for (int station = plan.firstStation; station <= plan.lastStation; ++station) {
-        if (stop_.stop_requested()) {
-            return ScanOutcome{Kind::Stopped};  // the line stays open; CancelNow closes it
-        }
-        const ScanStep step{settings.baud, station, ++sweep.count, sweep.total};
-        // Shown while the first probe's reply is awaited.
-        wait_.DuringNextWait([&, step] { Tell([&] { sweep.steps.Progress(step); }); });
-        const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
-        wait_.RunPendingWork();
-        if (stop_.stop_requested()) {
-            return ScanOutcome{Kind::Stopped};  // a wait cut short gives no verdict
-        }
-        if (std::optional<ScanOutcome> ended = Unusable(plan, settings, station)) {
-            return ended;  // the line was lost meanwhile: no verdict for the station
-        }
-        if (answered) {
-            const Find find{*answered, settings.baud, station, settings.framing};
-            if (plan.stopAtFind) {
-                return Found(find, sweep.steps);
+    for (const StationRun& run : place.stations) {
+        for (int station = run.first; station <= run.last; ++station) {
+            if (std::optional<ScanOutcome> ended = AtStation(sweep, place, station, T)) {
+                return ended;
             }
-            sweep.first = sweep.first.value_or(find);
-            Report(find, T, sweep.steps);
         }
-        Tell([&] { sweep.steps.TurnEventLoop(); });
     }
+    return std::nullopt;
+}
+
+std::optional<ScanOutcome> ScanRun::AtStation(Sweep& sweep, const Place& place, int station,
+                                              int T) {
+    const ScanPlan& plan = sweep.plan;
+    const LineSettings& settings = place.settings;
+    if (stop_.stop_requested()) {
+        return ScanOutcome{Kind::Stopped};  // the line stays open; CancelNow closes it
+    }
+    const ScanStep step{settings.baud, station, ++sweep.count, sweep.total};
+    // Shown while the first probe's reply is awaited.
+    wait_.DuringNextWait([&, step] { Tell([&] { sweep.steps.Progress(step); }); });
+    const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
+    wait_.RunPendingWork();
+    if (stop_.stop_requested()) {
+        return ScanOutcome{Kind::Stopped};  // a wait cut short gives no verdict
+    }
+    if (std::optional<ScanOutcome> ended = Unusable(plan, place, station)) {
+        return ended;  // the line was lost meanwhile: no verdict for the station
+    }
+    if (answered) {
+        const Find find{*answered, settings.baud, station, settings.framing};
+        if (plan.stopAtFind) {
+            return Found(find, sweep.steps);
+        }
+        sweep.first = sweep.first.value_or(find);
+        Report(find, T, sweep.steps);
+    }
+    Tell([&] { sweep.steps.TurnEventLoop(); });
     return std::nullopt;
 }
 
@@ -181,7 +201,7 @@ ScanOutcome ScanRun::Found(const Find& find, ScanSteps& steps) {
     return {Kind::Found, find};
 }
 
-std::optional<ScanOutcome> ScanRun::Unusable(const ScanPlan& plan, const LineSettings& settings,
+std::optional<ScanOutcome> ScanRun::Unusable(const ScanPlan& plan, const Place& place,
                                              int station) const {
     const ErrorRecord& error = access_.Error();
     if (plan.onLineLoss != LineLoss::EndRun || DependsOnSetting(error.error)) {
@@ -189,7 +209,7 @@ std::optional<ScanOutcome> ScanRun::Unusable(const ScanPlan& plan, const LineSet
     }
     return ScanOutcome{.kind = Kind::Unfinished,
                        .failure = error,
-                       .at = {settings.baud, settings.framing, station}};
+                       .at = {place.settings.baud, place.settings.framing, station, place.pass}};
 }
 
 void ScanRun::CancelNow() {

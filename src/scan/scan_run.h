@@ -8,12 +8,13 @@
 #include "scan_outcome.h"
 #include "scan_plan.h"
 #include "scan_steps.h"
+#include "sweep.h"
 
 namespace probelyn {
 
 // The engine: one identification run over a plan. It opens the plan's line
-// with each framing at each rate, probes every station with the plan's
-// protocols, tells its front end where it stands, and ends at the first
+// at each setting of the plan's sweep in turn, probes the stations with the
+// plan's protocols, tells its front end where it stands, and ends at the first
 // station that answers unless the plan goes on after finds. A stop is asked
 // for through the stop token: seen before each station and each probe, and it
 // ends a wait for a reply at once (the station in flight gives no verdict).
@@ -37,14 +38,23 @@ class ScanRun {
         std::optional<Find> first;
     };
 
+    // One setting of a pass of the sweep (see SweepOf): its settings, and the
+    // stations tried there.
+    struct Place {
+        std::size_t pass;
+        const Stations& stations;
+        LineSettings settings;
+    };
+
     // One sweep of the plan. A find is reported; unless the plan goes on
     // after finds, its line is closed through CancelNow and the sweep ends. A
     // stop leaves the line open for CancelNow.
     ScanOutcome DetectionEngine(const ScanPlan& plan, ScanSteps& steps);
-    // The line opened with the settings and every station tried; an outcome
-    // when the sweep ends here.
-    std::optional<ScanOutcome> AtSetting(Sweep& sweep, const LineSettings& settings);
-    std::optional<ScanOutcome> Stations(Sweep& sweep, const LineSettings& settings);
+    // The line opened (or set anew) with the place's settings and each of its
+    // stations tried; an outcome when the sweep ends here.
+    std::optional<ScanOutcome> AtSetting(Sweep& sweep, const Place& place);
+    std::optional<ScanOutcome> StationsAt(Sweep& sweep, const Place& place);
+    std::optional<ScanOutcome> AtStation(Sweep& sweep, const Place& place, int station, int T);
     // The common end of a found or stopped run: closes the line. A failure
     // to close it passes on.
     void CancelNow();
@@ -58,7 +68,7 @@ class ScanRun {
     // The end of the run when the line has failed in a way no other setting
     // can change and the plan ends the run then; `station` is the one whose
     // verdict was lost (0: the line did not open).
-    std::optional<ScanOutcome> Unusable(const ScanPlan& plan, const LineSettings& settings,
+    std::optional<ScanOutcome> Unusable(const ScanPlan& plan, const Place& place,
                                         int station) const;
     // One station with the chosen probes; the protocol that answered, if any.
     std::optional<Protocol> ProbeStation(int station, int T, const std::vector<Protocol>& chosen);
