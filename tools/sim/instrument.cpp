@@ -5,12 +5,17 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
 namespace probelyn {
 
-Instrument::Instrument(InstrumentConfig config) : config_(config) {
+Instrument::Instrument(InstrumentConfig config)
+    : config_(config),
+      line_(config.serve.empty() ? PtyInstrumentLine()
+                                 : ServedInstrumentLine({config.serve, config.baud, config.framing,
+                                                         config.answerPurges})) {
     if (::pipe(wake_) == -1) {
         throw std::runtime_error("pipe");
     }
@@ -33,33 +38,34 @@ void Instrument::Stop() {
 
 void Instrument::Vanish() {
     Stop();
-    line_.Vanish();
+    line_->Vanish();
 }
 
 void Instrument::Run() {
-    char buffer[4096];
     for (;;) {
-        pollfd fds[2] = {{line_.MasterFd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        std::vector<pollfd> fds{{wake_[0], POLLIN, 0}};
+        for (const int fd : line_->Descriptors()) {
+            fds.push_back({fd, POLLIN, 0});
+        }
         const bool chatty = config_.babble || config_.static_noise;
-        const int ready = ::poll(fds, 2, chatty ? 1 : -1);
-        if (ready == -1 || (fds[1].revents & POLLIN) != 0 || (fds[0].revents & POLLNVAL) != 0) {
+        const int ready = ::poll(fds.data(), fds.size(), chatty ? 1 : -1);
+        if (ready == -1 || (fds[0].revents & POLLIN) != 0 ||
+            std::any_of(fds.begin(), fds.end(),
+                        [](const pollfd& p) { return p.revents & POLLNVAL; })) {
             return;
         }
         if (config_.babble) {
-            line_.Offer(Garbage(&config_.seed));
+            line_->Offer(Garbage(&config_.seed));
         }
         if (config_.static_noise) {
-            line_.Offer(RandomBytes(&config_.seed));
+            line_->Offer(RandomBytes(&config_.seed));
         }
-        if ((fds[0].revents & POLLIN) != 0) {
-            const ssize_t n = ::read(line_.MasterFd(), buffer, sizeof buffer);
-            if (n > 0) {
-                const std::string bytes(buffer, static_cast<std::size_t>(n));
-                if (config_.echo) {
-                    line_.Send(bytes);
-                }
-                Take(bytes);
+        if (ready > 0) {
+            const std::string bytes = line_->Receive();
+            if (config_.echo && !bytes.empty()) {
+                line_->Send(bytes);
             }
+            Take(bytes);
         }
     }
 }
@@ -90,15 +96,15 @@ std::vector<Instrument::Seen> Instrument::RequestsSeen() const {
 
 void Instrument::Handle(const std::string& request, int station) {
     const auto now = std::chrono::steady_clock::now();
-    const int rate = line_.OutputRate();
+    const int rate = line_->Rate();
     {
         const std::lock_guard<std::mutex> lock(seen_mutex_);
         seen_.push_back({rate, now});
     }
     Log(request, rate);
-    if (rate != config_.baud || !line_.FramedAs(config_.framing)) {
+    if (rate != config_.baud || !line_->FramedAs(config_.framing)) {
         if (config_.noise) {
-            line_.Offer(Garbage(&config_.seed));
+            line_->Offer(Garbage(&config_.seed));
         }
         return;
     }
@@ -119,7 +125,7 @@ void Instrument::Answer(const std::string& whole) {
         if (at > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(config_.gap_ms));
         }
-        line_.Send(reply.substr(at, size));
+        line_->Send(reply.substr(at, size));
     }
     last_answer_ = std::chrono::steady_clock::now().time_since_epoch().count();
 }

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "instrument_line.h"
 #include "instrument_protocol.h"
-#include "pty_line.h"
 
 namespace probelyn {
 
@@ -29,12 +29,16 @@ struct InstrumentConfig {
     Framing framing;            // answer only while the line is framed so
     std::FILE* log = nullptr;   // one line per request seen
     unsigned seed = 1;
+    // Behind a device server of its own at this name (see
+    // ServedInstrumentLine) instead of on a pseudo-terminal.
+    std::string serve;
+    bool answerPurges = true;  // the server answers purges
 };
 
-// One simulated instrument on its own pseudo-terminal. A thread reads the
-// requests the program writes and answers only well-formed requests addressed
-// to its station while the line is set to its baud rate. Stopped and joined
-// on destruction.
+// One simulated instrument on its own line (see InstrumentLine). A thread
+// reads the requests the program writes and answers only well-formed
+// requests addressed to its station while the line is set to its baud rate
+// and framing. Stopped and joined on destruction.
 class Instrument {
   public:
     // One request of its protocol as it came in.
@@ -48,8 +52,9 @@ class Instrument {
     Instrument(const Instrument&) = delete;
     Instrument& operator=(const Instrument&) = delete;
 
-    const std::string& Device() const { return line_.SlavePath(); }
-    void LinkAt(const std::string& path) { line_.LinkAt(path); }
+    // What the program opens: the pty's device, or the server's name.
+    const std::string& Device() const { return line_->Name(); }
+    void LinkAt(const std::string& path) { line_->LinkAt(path); }
     // Requests of its protocol seen (any station, any rate).
     int Requests() const;
     // Every request of its protocol seen so far, oldest first.
@@ -71,7 +76,7 @@ class Instrument {
     void Stop();
 
     InstrumentConfig config_;
-    PtyLine line_;
+    std::unique_ptr<InstrumentLine> line_;
     std::string pending_;
     mutable std::mutex seen_mutex_;
     std::vector<Seen> seen_;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ const char kUsage[] =
     "                    [--link PATH] [--delay MS] [--noise] [--partial N]\n"
     "                    [--pieces N --gap MS] [--babble] [--static] [--echo]\n"
     "                    [--framing 8N1|8E1|8O1|8N2|...] [--log FILE|-]\n"
+    "                    [--serve rfc2217://HOST:PORT|tcp://HOST:PORT [--ignore-purges]]\n"
     "       probelyn-sim --bus --protocol P --baud RATE [--framing F] --poll LIST\n"
     "                    [--answer LIST] [--poll-ms MS] [--link PATH]\n"
     "       probelyn-sim --rates\n"
@@ -44,6 +46,14 @@ const char kUsage[] =
     "  --echo        hand every byte received straight back, as a two-wire\n"
     "                RS-485 adapter does\n"
     "  --log FILE    log each request seen (time, rate, bytes); - for stdout\n"
+    "  --serve NAME  behind a device server of its own instead of a pseudo-\n"
+    "                terminal: rfc2217://127.0.0.1:PORT sets rate and framing\n"
+    "                as the program asks (RFC 2217) and answers only at the\n"
+    "                instrument's own, even parity included; tcp://HOST:PORT\n"
+    "                carries bytes only. PORT 0 takes a free port; the line's\n"
+    "                name is printed. One program at a time\n"
+    "  --ignore-purges  (--serve rfc2217) leave purges unanswered, as some\n"
+    "                servers do\n"
     "\n"
     "  --bus         a live bus instead: a master polls the stations of --poll\n"
     "                (e.g. 3,7,12) in turn, one every --poll-ms (default 100),\n"
@@ -158,6 +168,10 @@ Options Parse(int argc, char* argv[]) {
             o.answering = Stations(arg, value());
         } else if (arg == "--poll-ms") {
             o.pollMs = std::max(Number(arg, value()), 1);
+        } else if (arg == "--serve") {
+            o.config.serve = value();
+        } else if (arg == "--ignore-purges") {
+            o.config.answerPurges = false;
         } else if (arg == "--echo") {
             o.config.echo = true;
         } else if (arg == "--log") {
@@ -175,6 +189,9 @@ Options Parse(int argc, char* argv[]) {
     }
     if (o.bus && o.polled.empty()) {
         Usage("--bus needs --poll with the stations the master polls");
+    }
+    if (!o.config.serve.empty() && (o.bus || !o.link.empty())) {
+        Usage("--serve is an instrument behind a server: no --bus, no --link");
     }
     return o;
 }
@@ -226,7 +243,14 @@ int main(int argc, char* argv[]) {
     if (options.bus) {
         return RunBus(options, stop);
     }
-    Instrument instrument(options.config);
+    std::unique_ptr<Instrument> served;
+    try {
+        served = std::make_unique<Instrument>(options.config);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "probelyn-sim: %s\n", failure.what());
+        return 1;
+    }
+    Instrument& instrument = *served;
     if (!Placed(instrument, options.link)) {
         return 1;
     }
