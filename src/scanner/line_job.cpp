@@ -9,7 +9,10 @@ namespace probelyn {
 void LineJob::OnLine(const std::function<void(PortAccess&, Clock&)>& work) {
     // The line lives in this thread, which alone drives it.
     SerialLine serial(ComPortNames::FromDevices({}), stopAll_.get_token());
-    serial.WhenTimed([this](const LineTiming& timing) { report_.Timed(name_, timing); });
+    serial.WhenTimed([this](const LineTiming& timing) {
+        marginMs_ = timing.replyMarginMs;
+        report_.Timed(name_, timing);
+    });
     std::unique_ptr<TracingLine> traced;
     if (trace_ != nullptr) {
         traced = std::make_unique<TracingLine>(serial, *trace_);

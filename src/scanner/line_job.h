@@ -20,6 +20,10 @@ struct LineProgress {
     std::atomic<int> total{0};  // stations to try, or settings to listen to
     std::atomic<int> baud{0};
     std::atomic<int> station{0};  // 0 while listening
+    // Scanning: the reply windows still to come when the station in flight
+    // began, and when that was (in ms of the report's time).
+    std::atomic<long> leftMs{0};
+    std::atomic<long> stepAtMs{0};
 };
 
 // One line's work in a thread of its own, on a line of its own: a scan or a
@@ -40,9 +44,13 @@ class LineJob {
     bool Opened() const { return opened_; }
     // Whether the line opened and its work could not finish all the same.
     bool Lost() const { return opened_ && endedEarly_.has_value(); }
+    // Whether anything was found on the line.
+    bool Found() const { return finds_ > 0; }
     const LineName& Name() const { return name_; }
     // The settings the work did not get to, in words, when it ended early.
     virtual std::string NotTried() const = 0;
+    // The same as a JSON array, where the work says it so; empty otherwise.
+    virtual std::string NotTriedJson() const { return {}; }
 
   protected:
     // Runs the work on the real line, traced when a trace is kept.
@@ -57,6 +65,9 @@ class LineJob {
     // Where the work ended when the line failed in a way no other setting
     // can change; nothing when it ran to its end (or was stopped).
     std::optional<EndedAt> endedEarly_;
+    int finds_ = 0;
+    // What a line over the network adds to every reply window, once known.
+    int marginMs_ = 0;
 };
 
 // "at 460800 baud", or "at 10 rates from 460800 to 2400 baud".

@@ -19,6 +19,7 @@ void LineListenJob::Run() {
         const ListenOutcome outcome = run.ListenNow(plan_, *this, stopAll_.get_token());
         opened_ = tried_ > failed_;
         if (outcome.kind == ListenOutcome::Kind::Heard) {
+            ++finds_;
             report_.Heard(name_, outcome.hearing);
         } else if (outcome.kind == ListenOutcome::Kind::Unfinished) {
             endedEarly_ = outcome.at;

@@ -6,12 +6,43 @@
 
 namespace probelyn {
 
-LineScan::LineScan(LineName name, const ScanPlan& plan, ScanReport& report, TraceFile* trace,
+namespace {
+
+// "1 station", "244 stations".
+std::string Counted(int n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+}
+
+// "about 44 min", "about 1 h 5 min", "about 50 s".
+std::string AboutText(long ms) {
+    const long s = ms / 1000;
+    if (s >= 3600) {
+        return "about " + std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";
+    }
+    return s >= 120 ? "about " + std::to_string(s / 60) + " min"
+                    : "about " + std::to_string(s) + " s";
+}
+
+}  // namespace
+
+LineScan::LineScan(LineName name, const ScanOptions& options, ScanReport& report, TraceFile* trace,
                    std::stop_source& stopAll, LineProgress& progress)
-    : LineJob(std::move(name), report, trace, stopAll, progress), plan_(plan) {
+    : LineJob(std::move(name), report, trace, stopAll, progress),
+      plan_(options.plan),
+      endsEveryLine_(options.plan.stopAtFind && !options.each),
+      quiet_(options.quiet) {
     plan_.line = name_;
     plan_.onLineLoss = LineLoss::EndRun;
+    plan_.change = SettingChange::OnOpenLine;
+    sweep_ = SweepOf(plan_);
+    for (const SweepPass& pass : sweep_) {
+        if (pass.likely) {
+            likelyCount_ +=
+                static_cast<long>(CountOf(pass.stations)) * static_cast<long>(pass.settings.size());
+        }
+    }
     progress_.total = StationTotal(plan_, StationCount::Exact);
+    progress_.leftMs = WindowsAfter(sweep_, plan_, 0);
 }
 
 void LineScan::Run() {
@@ -32,28 +63,15 @@ void LineScan::Run() {
     });
 }
 
-// The framing's remaining rates, then every later framing's rates:
-// "stations 4-255 at 460800 baud, 8N1; at 9 rates from 230400 to 2400 baud, 8N1".
 std::string LineScan::NotTried() const {
     if (!endedEarly_) {
         return {};
     }
-    const EndedAt& at = *endedEarly_;
-    const auto framing = std::find(plan_.framings.begin(), plan_.framings.end(), at.framing);
-    auto rate = std::find(plan_.rates.begin(), plan_.rates.end(), at.baud);
-    std::string text;
-    if (at.station > 0) {
-        text = "stations " + std::to_string(at.station) + "-" + std::to_string(plan_.lastStation) +
-               " at " + std::to_string(at.baud) + " baud, " + NameOf(at.framing);
-        ++rate;
-    }
-    for (auto f = framing; f != plan_.framings.end(); ++f) {
-        const std::vector<int> rates(f == framing ? rate : plan_.rates.begin(), plan_.rates.end());
-        if (!rates.empty()) {
-            text += (text.empty() ? "" : "; ") + RatesText(rates) + ", " + NameOf(*f);
-        }
-    }
-    return text;
+    return UntriedText(UntriedFrom(sweep_, *endedEarly_), plan_, endedEarly_->station > 0);
+}
+
+std::string LineScan::NotTriedJson() const {
+    return endedEarly_ ? UntriedJson(UntriedFrom(sweep_, *endedEarly_)) : std::string();
 }
 
 void LineScan::Progress(const ScanStep& step) {
@@ -61,13 +79,31 @@ void LineScan::Progress(const ScanStep& step) {
     progress_.done = step.count;
     progress_.baud = step.baud;
     progress_.station = step.station;
+    progress_.leftMs = WindowsAfter(sweep_, plan_, step.count - 1, marginMs_);
+    progress_.stepAtMs = static_cast<long>(report_.Elapsed() * 1000);
+    TellLikelyDone(step);
+}
+
+void LineScan::TellLikelyDone(const ScanStep& step) {
+    if (step.count != likelyCount_ + 1 || likelyCount_ == 0 || quiet_ || finds_ > 0) {
+        return;
+    }
+    const SweepPass& rest = sweep_.back();
+    const Stations likely = LikelyStations(plan_);
+    const int others = CountOf(rest.stations);
+    report_.Note(DisplayName(name_) + ": nothing at " +
+                 (CountOf(likely) == 1 ? "station " : "stations ") + StationsText(likely) +
+                 " at any setting; the other " + Counted(others, "station") + " at " +
+                 Counted(static_cast<int>(rest.settings.size()), "setting") +
+                 (others == 1 ? " takes " : " take ") + AboutText(progress_.leftMs) + " more");
 }
 
 void LineScan::Report(const Notice& notice) {
     switch (notice.kind) {
         case Notice::Kind::Found:
+            ++finds_;
             report_.Found(name_, notice.find);
-            if (plan_.stopAtFind) {
+            if (endsEveryLine_) {
                 stopAll_.request_stop();
             }
             return;

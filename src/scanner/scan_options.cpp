@@ -29,8 +29,9 @@ std::string ScanUsage() {
                "usage: probelyn-scan [--port DEV]... [--protocol ascii|modbus|lyrabus]...\n"
                "                     [--rate R[,R...]]... [--station A-B] [--framing "
                "8N1[,8E1...]]\n"
-               "                     [--extra-wait-ms N] [--all] [--json] [--trace FILE] "
-               "[--quiet]\n"
+               "                     [--order likely|as-given] [--extra-wait-ms N] [--all | "
+               "--each]\n"
+               "                     [--json] [--trace FILE] [--quiet]\n"
                "       probelyn-scan --listen [--port DEV]... [--protocol P]... [--rate "
                "R[,R...]]...\n"
                "                     [--framing LIST] [--dwell-ms N] [--json] [--trace FILE] "
@@ -52,11 +53,23 @@ std::string ScanUsage() {
                "  --rate R           baud rates, repeatable or a comma list (default: ") +
            DefaultRates() + ")\n" +
            "  --station A-B      stations to try (default 1-255; up to 999 for ascii alone)\n"
-           "  --framing LIST     framings to sweep in turn, e.g. 8N1,8E1,8O1 (default 8N1)\n"
+           "  --framing LIST     framings to sweep, e.g. 8N1,8E1 (default 8N1,8E1,8O1,8N2)\n"
+           "  --order O          likely (default): the settings instruments ship with\n"
+           "                     first. Station 1 at every setting, then stations 2-10\n"
+           "                     and 247 (Modbus's highest) at every setting, then the\n"
+           "                     others at every setting. The settings: 9600, 19200\n"
+           "                     (the commonest factory rates, 19200 Modbus's own),\n"
+           "                     38400, 115200, 57600, 4800, 2400, 76800, 230400 and\n"
+           "                     460800 baud, each at 8N1, then 8E1 (Modbus's default);\n"
+           "                     then each rate at 8O1, then 8N2. as-given: each framing\n"
+           "                     in turn, its rates in the order given, each at every\n"
+           "                     station upwards\n"
            "  --extra-wait-ms N  added to every reply window (converters, gateways); a line\n"
            "                     over the network adds its own margin from the round\n"
            "                     trip measured when it opens\n"
            "  --all              go on after a find and list every instrument that answers\n"
+           "  --each             scan every line until its own first find (default: the\n"
+           "                     first find ends the scan on every line)\n"
            "  --json             JSON Lines on stdout, one object per event\n"
            "  --trace FILE       every request and reply, as JSON Lines, into FILE\n"
            "                     (an existing FILE is replaced)\n"
@@ -76,6 +89,9 @@ std::string ScanUsage() {
            "numbered as the Probelyn window numbers them: family by family (ttyS, ttyUSB,\n"
            "ttyACM, ttyAMA, ttyXRUSB, rfcomm, ttymxc, ttyTHS, ttySC), each by ascending\n"
            "index, up to COM100; --names shows the numbering.\n"
+           "\n"
+           "A find names the framing it was made at. A UART checks one stop bit, so an\n"
+           "instrument set to 8N2 answers at 8N1 too, and one at 8N1 at 8N2.\n"
            "\n"
            "Exit status: 0 an instrument was found, 1 none, 2 a usage error, no line\n"
            "could be opened, a line's run could not finish or a result could not be\n"
@@ -152,7 +168,8 @@ std::string TakeFramings(const std::string& value, ScanPlan& plan) {
 }
 
 // Options that only make sense when probes are sent.
-constexpr const char* kProbingOnly[] = {"--station", "--all", "--extra-wait-ms"};
+constexpr const char* kProbingOnly[] = {"--station", "--all", "--each", "--extra-wait-ms",
+                                        "--order"};
 
 // Takes one option with its value; the error when it is not understood.
 std::string TakeValue(const std::string& option, const std::string& value, ScanOptions& o) {
@@ -185,6 +202,11 @@ std::string TakeValue(const std::string& option, const std::string& value, ScanO
         return TakeStations(value, plan);
     } else if (option == "--framing") {
         return TakeFramings(value, plan);
+    } else if (option == "--order") {
+        if (value != "likely" && value != "as-given") {
+            return "--order is likely or as-given, not '" + value + "'";
+        }
+        plan.order = value == "likely" ? ScanOrder::LikelyFirst : ScanOrder::AsGiven;
     } else if (option == "--extra-wait-ms") {
         const std::optional<int> ms = Number(value, 0, 10000);
         if (!ms) {
@@ -201,7 +223,7 @@ std::string TakeValue(const std::string& option, const std::string& value, ScanO
 bool TakesValue(const std::string& option) {
     static const char* const kWithValue[] = {"--port",    "--protocol", "--rate",
                                              "--station", "--framing",  "--extra-wait-ms",
-                                             "--trace",   "--dwell-ms"};
+                                             "--trace",   "--dwell-ms", "--order"};
     return std::find(std::begin(kWithValue), std::end(kWithValue), option) != std::end(kWithValue);
 }
 
@@ -210,10 +232,10 @@ bool TakeFlag(const std::string& option, ScanOptions& o) {
         o.plan.stopAtFind = false;
         return true;
     }
-    bool* const flags[] = {&o.json, &o.listPorts, &o.names,   &o.quiet,
-                           &o.help, &o.help,      &o.version, &o.listen};
-    static const char* const kNames[] = {"--json", "--list-ports", "--names",   "--quiet",
-                                         "--help", "-h",           "--version", "--listen"};
+    bool* const flags[] = {&o.json, &o.listPorts, &o.names,  &o.quiet, &o.help,
+                           &o.help, &o.version,   &o.listen, &o.each};
+    static const char* const kNames[] = {"--json", "--list-ports", "--names",  "--quiet", "--help",
+                                         "-h",     "--version",    "--listen", "--each"};
     for (std::size_t i = 0; i < std::size(kNames); ++i) {
         if (option == kNames[i]) {
             *flags[i] = true;
@@ -255,6 +277,9 @@ std::string Check(ScanOptions& o, const std::vector<std::string>& given) {
     if (!o.listen && std::find(given.begin(), given.end(), "--dwell-ms") != given.end()) {
         return "--dwell-ms is for --listen";
     }
+    if (o.each && !plan.stopAtFind) {
+        return "--each ends each line's scan at its first find, --all at none: give one";
+    }
     if (const std::string raw = RawTcpRefusal(o, given); !raw.empty()) {
         return raw;
     }
@@ -268,7 +293,7 @@ std::string Check(ScanOptions& o, const std::vector<std::string>& given) {
         plan.rates.assign(kScanRates.begin(), kScanRates.end());
     }
     if (plan.framings.empty()) {
-        plan.framings = {Framing{}};
+        plan.framings = {Framing{}, {Parity::Even, 1}, {Parity::Odd, 1}, {Parity::None, 2}};
     }
     const bool asciiAlone = std::all_of(plan.protocols.begin(), plan.protocols.end(),
                                         [](Protocol p) { return p == Protocol::Ascii; });
@@ -309,6 +334,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     o.plan.protocols.clear();
     o.plan.rates.clear();
     o.plan.framings.clear();
+    o.plan.order = ScanOrder::LikelyFirst;
     std::vector<std::string> given;
     for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
         parsed.error = TakeArgument(args, i, o, given);

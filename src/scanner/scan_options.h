@@ -12,6 +12,7 @@ namespace probelyn {
 struct ScanOptions {
     std::vector<std::string> ports;  // as given; none: every line found
     ScanPlan plan;
+    bool each = false;    // every line scanned until its own first find
     bool listen = false;  // listen to a live bus instead of probing
     int dwellMs = 1000;   // listening: how long at each setting
     bool json = false;

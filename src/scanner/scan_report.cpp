@@ -1,7 +1,12 @@
 #include "scan_report.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include "framing.h"
 #include "json_text.h"
+#include "line_job.h"
 #include "network_name.h"
 #include "probe_frames.h"
 
@@ -45,7 +50,66 @@ std::string RateGivenJson(const LineName& line) {
     return RateGiven(line) ? ",\"rate_given\":true" : "";
 }
 
+std::string SettingText(const Setting& setting) {
+    return std::to_string(setting.baud) + " baud, " + NameOf(setting.framing);
+}
+
+// "at 9 rates from 230400 to 2400 baud, 8N1" where the framing is one,
+// "at 36 settings from 38400 baud, 8N1 to 460800 baud, 8N2" otherwise.
+std::string SettingsText(const std::vector<Setting>& settings) {
+    const Framing framing = settings.front().framing;
+    if (std::all_of(settings.begin(), settings.end(),
+                    [&](const Setting& s) { return s.framing == framing; })) {
+        std::vector<int> rates;
+        std::transform(settings.begin(), settings.end(), std::back_inserter(rates),
+                       [](const Setting& s) { return s.baud; });
+        return RatesText(rates) + ", " + NameOf(framing);
+    }
+    return "at " + std::to_string(settings.size()) + " settings from " +
+           SettingText(settings.front()) + " to " + SettingText(settings.back());
+}
+
+// The stations, unless they are all of the plan's and `always` is false.
+std::string StationsPrefix(const Stations& stations, const ScanPlan& plan, bool always) {
+    if (!always && stations == Stations{{plan.firstStation, plan.lastStation}}) {
+        return {};
+    }
+    return (CountOf(stations) == 1 ? "station " : "stations ") + StationsText(stations) + " ";
+}
+
+std::string PartJson(const Untried& part) {
+    std::string json = "{\"stations\":[";
+    for (const StationRun& run : part.stations) {
+        json += (json.back() == '[' ? "[" : ",[") + std::to_string(run.first) + "," +
+                std::to_string(run.last) + "]";
+    }
+    json += "],\"settings\":[";
+    for (const Setting& setting : part.settings) {
+        json += (json.back() == '[' ? "{\"baud\":" : ",{\"baud\":") + std::to_string(setting.baud) +
+                ",\"framing\":\"" + NameOf(setting.framing) + "\"}";
+    }
+    return json + "]}";
+}
+
 }  // namespace
+
+std::string UntriedText(const std::vector<Untried>& parts, const ScanPlan& plan, bool midSetting) {
+    std::string text;
+    for (const Untried& part : parts) {
+        text += (text.empty() ? "" : "; ") +
+                StationsPrefix(part.stations, plan, std::exchange(midSetting, false)) +
+                SettingsText(part.settings);
+    }
+    return text;
+}
+
+std::string UntriedJson(const std::vector<Untried>& parts) {
+    std::string json = "[";
+    for (const Untried& part : parts) {
+        json += (json.size() == 1 ? "" : ",") + PartJson(part);
+    }
+    return json + "]";
+}
 
 std::string JsonPort(const LineName& line) {
     std::string json = "\"port\":" + JsonString(line.device);
@@ -169,6 +233,15 @@ void ScanReport::Error(const LineName& line, const std::string& message, std::op
         return;
     }
     Say(DisplayName(line) + ": " + message);
+}
+
+void ScanReport::Unfinished(const LineName& line, const std::string& work, const std::string& words,
+                            const std::string& json) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Say(DisplayName(line) + ": the " + work + " could not finish; not tried: " + words);
+    if (json_ && !json.empty()) {
+        Emit("{\"event\":\"unfinished\"," + JsonPort(line) + ",\"not_tried\":" + json + "}");
+    }
 }
 
 void ScanReport::Timed(const LineName& line, const LineTiming& timing) {

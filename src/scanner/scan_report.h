@@ -11,6 +11,7 @@
 #include "listen_outcome.h"
 #include "output.h"
 #include "scan_outcome.h"
+#include "sweep.h"
 
 namespace probelyn {
 
@@ -29,6 +30,10 @@ class ScanReport {
     // A failure on a line; where it came at a setting, its rate and framing.
     void Error(const LineName& line, const std::string& message, std::optional<int> baud = {},
                std::optional<Framing> framing = {});
+    // A line's work that could not finish: what was not tried, in words on
+    // stderr and, where given, as JSON on stdout.
+    void Unfinished(const LineName& line, const std::string& work, const std::string& words,
+                    const std::string& json);
     // A line over the network, as measured when it opened: its round trip
     // and what every reply window of the line grows by.
     void Timed(const LineName& line, const LineTiming& timing);
@@ -64,6 +69,15 @@ class ScanReport {
     int finds_ = 0;
     bool progressShown_ = false;
 };
+
+// What a sweep did not get to, in words: "stations 4-255 at 460800 baud,
+// 8N1; at 9 rates from 230400 to 2400 baud, 8N1", the stations of each part
+// said where they are not all of the plan's, and always for the first part
+// when the line was lost in the middle of a setting.
+std::string UntriedText(const std::vector<Untried>& parts, const ScanPlan& plan, bool midSetting);
+// The same as a JSON array: [{"stations":[[4,255]],"settings":[{"baud":460800,
+// "framing":"8N1"}]},...].
+std::string UntriedJson(const std::vector<Untried>& parts);
 
 // The "port", "port_hex" (only where the device's name is not UTF-8) and
 // "com" members of a JSON object, for the line.

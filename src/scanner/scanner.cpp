@@ -137,7 +137,7 @@ int Scanner::Scan() {
 std::unique_ptr<LineJob> Scanner::JobFor(const LineName& line, TraceFile* trace,
                                          LineProgress& progress) {
     if (!options_.listen) {
-        return std::make_unique<LineScan>(line, options_.plan, report_, trace, stop_, progress);
+        return std::make_unique<LineScan>(line, options_, report_, trace, stop_, progress);
     }
     ListenPlan plan;  // its line is the job's
     plan.protocols = options_.plan.protocols;
@@ -156,13 +156,13 @@ int Scanner::Judged(const std::vector<std::unique_ptr<LineJob>>& jobs,
     if (ending_.Why() == Ending::Cause::None) {
         for (const auto& job : jobs) {
             if (job->Lost()) {
-                report_.Note(DisplayName(job->Name()) + ": the " +
-                             (options_.listen ? "listen" : "scan") +
-                             " could not finish; not tried: " + job->NotTried());
+                report_.Unfinished(job->Name(), options_.listen ? "listen" : "scan",
+                                   job->NotTried(), job->NotTriedJson());
             }
         }
     }
     if (report_.Finds() > 0) {
+        SayLinesWithout(jobs);
         return Code(ExitStatus::Success);
     }
     if (!anyOpened || anyLost) {
@@ -172,6 +172,19 @@ int Scanner::Judged(const std::vector<std::unique_ptr<LineJob>>& jobs,
         report_.NothingFound(WhatWasTried(lines), options_.listen);
     }
     return Code(ExitStatus::NothingFound);
+}
+
+void Scanner::SayLinesWithout(const std::vector<std::unique_ptr<LineJob>>& jobs) {
+    std::vector<LineName> without;
+    for (const auto& job : jobs) {
+        if (job->Opened() && !job->Found() && !job->Lost()) {
+            without.push_back(job->Name());
+        }
+    }
+    if (options_.each && !without.empty() && !options_.quiet &&
+        ending_.Why() == Ending::Cause::None) {
+        report_.NothingFound(WhatWasTried(without));
+    }
 }
 
 int Scanner::Finish(int normal) {
@@ -229,7 +242,16 @@ std::string Scanner::ProgressText(
         total += p->total;
     }
     const double share = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0;
-    const double left = share > 0 ? report_.Elapsed() * (1 - share) / share : 0;
+    double left = share > 0 ? report_.Elapsed() * (1 - share) / share : 0;
+    if (!options_.listen) {  // the reply windows still to come on the slowest line
+        const auto now = static_cast<long>(report_.Elapsed() * 1000);
+        long ms = 0;
+        for (const auto& p : progress) {
+            const long windows = p->leftMs;
+            ms = std::max(ms, windows - std::clamp(now - p->stepAtMs, 0L, windows));
+        }
+        left = static_cast<double>(ms) / 1000;
+    }
     char shareText[64];
     std::snprintf(shareText, sizeof shareText, "%.0f %% done, about %.0f s left", share * 100,
                   left);

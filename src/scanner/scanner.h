@@ -44,6 +44,8 @@ class Scanner {
     // line's work could not finish.
     int Judged(const std::vector<std::unique_ptr<LineJob>>& jobs,
                const std::vector<LineName>& lines);
+    // With --each, after finds: the lines where nothing answered.
+    void SayLinesWithout(const std::vector<std::unique_ptr<LineJob>>& jobs);
     // Writes the last events as the scan's end asks, and gives the status.
     int Finish(int normal);
 

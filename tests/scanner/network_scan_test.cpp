@@ -84,13 +84,15 @@ TEST_F(NetworkScanTest, Rfc2217FindsEveryProtocolAtTheRateAndFramingAsked) {
     };
     const Row rows[] = {
         {{.protocol = Protocol::Modbus, .baud = 57600, .station = 255},
-         {"--protocol", "modbus", "--rate", "115200,57600", "--station", "254-255"},
+         {"--protocol", "modbus", "--rate", "115200,57600", "--station", "254-255", "--framing",
+          "8N1"},
          "ModBus device on LINE at 57600 baudrate on station 255, 8N1\n"},
         {{.protocol = Protocol::LyraBus, .baud = 19200, .station = 255},
-         {"--protocol", "lyrabus", "--rate", "38400,19200", "--station", "254-255"},
+         {"--protocol", "lyrabus", "--rate", "38400,19200", "--station", "254-255", "--framing",
+          "8N1"},
          "Lyrabus device on LINE at 19200 baudrate on station 255, 8N1\n"},
         {{.protocol = Protocol::Ascii, .baud = 4800, .station = 12},
-         {"--protocol", "ascii", "--rate", "4800", "--station", "11-12"},
+         {"--protocol", "ascii", "--rate", "4800", "--station", "11-12", "--framing", "8N1"},
          "ASCII device on LINE at 4800 baudrate on station 12, 8N1\n"},
         {{.protocol = Protocol::Modbus, .baud = 38400, .station = 3, .framing = {Parity::Odd}},
          {"--protocol", "modbus", "--rate", "38400", "--station", "2-3", "--framing", "8N1,8O1"},
@@ -111,9 +113,45 @@ TEST_F(NetworkScanTest, Rfc2217FindsEveryProtocolAtTheRateAndFramingAsked) {
     // Odd parity is not there in a sweep of 8N1 alone.
     const std::string odd = Served(
         {.protocol = Protocol::Modbus, .baud = 38400, .station = 3, .framing = {Parity::Odd}});
-    const Ran none =
-        Scan({"--port", odd, "--protocol", "modbus", "--rate", "38400", "--station", "3"});
+    const Ran none = Scan({"--port", odd, "--protocol", "modbus", "--rate", "38400", "--station",
+                           "3", "--framing", "8N1"});
     EXPECT_EQ(none.status, 1) << none.err;
+}
+
+// With no option but the line, an instrument at any framing is found, even
+// parity included, behind the simulator's own server, which answers only at
+// the rate and framing it is set to: the likely stations first, each at
+// every setting.
+TEST_F(NetworkScanTest, EveryFramingIsFoundWithNoOptions) {
+    const struct {
+        InstrumentConfig instrument;
+        const char* found;
+    } rows[] = {
+        {{.protocol = Protocol::Modbus, .baud = 19200, .station = 1, .framing = {Parity::Even, 1}},
+         "ModBus device on LINE at 19200 baudrate on station 1, 8E1\n"},
+        {{.protocol = Protocol::LyraBus, .baud = 2400, .station = 1, .framing = {Parity::Odd, 1}},
+         "Lyrabus device on LINE at 2400 baudrate on station 1, 8O1\n"},
+        {{.protocol = Protocol::Ascii, .baud = 460800, .station = 1, .framing = {Parity::None, 2}},
+         "ASCII device on LINE at 460800 baudrate on station 1, 8N2\n"},
+        {{.protocol = Protocol::Modbus, .baud = 9600, .station = 5},
+         "ModBus device on LINE at 9600 baudrate on station 5, 8N1\n"},
+    };
+    std::vector<std::unique_ptr<ChildProcess>> scans;
+    for (const auto& row : rows) {
+        InstrumentConfig config = row.instrument;
+        config.serve = "rfc2217://127.0.0.1:0";
+        instruments_.push_back(std::make_unique<Instrument>(config));
+        scans.push_back(std::make_unique<ChildProcess>());
+        scans.back()->Start(PROBELYN_SCAN, {"--port", instruments_.back()->Device()});
+    }
+    for (std::size_t i = 0; i < scans.size(); ++i) {
+        ASSERT_TRUE(scans[i]->WaitForFinished(60000));
+        std::string found = rows[i].found;
+        found.replace(found.find("LINE"), 4, instruments_[i]->Device());
+        EXPECT_EQ(scans[i]->ExitCode(), 0) << scans[i]->Err();
+        EXPECT_EQ(scans[i]->Out(), found) << scans[i]->Err();
+        EXPECT_FALSE(Contains(scans[i]->Err(), "cannot")) << scans[i]->Err();
+    }
 }
 
 TEST_F(NetworkScanTest, JsonSaysTheRoundTripAndMargin) {
@@ -132,7 +170,7 @@ TEST_F(NetworkScanTest, AServerKilledMidScanEndsTheLinesRun) {
     const std::string line = Served({.protocol = Protocol::Modbus, .baud = 9600, .station = 1});
     ChildProcess scan;
     scan.Start(PROBELYN_SCAN, {"--port", line, "--protocol", "modbus", "--rate", "460800,230400",
-                               "--station", "1-50"});
+                               "--station", "1-50", "--framing", "8N1", "--order", "as-given"});
     for (int i = 0; i < 500 && instruments_.back()->Requests() == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

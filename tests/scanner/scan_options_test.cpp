@@ -44,6 +44,10 @@ TEST(ScanOptionsTest, CommandLineIsUnderstoodOrRefusedWithItsReason) {
         {{"--all", "--listen"}, "--all has no meaning with --listen"},
         {{"--listen", "--extra-wait-ms=5"}, "--extra-wait-ms has no meaning with --listen"},
         {{"--dwell-ms", "500"}, "--dwell-ms is for --listen"},
+        {{"--order", "as-given", "--each"}, ""},
+        {{"--order=random"}, "--order is likely or as-given, not 'random'"},
+        {{"--listen", "--order", "likely"}, "--order has no meaning with --listen"},
+        {{"--each", "--all"}, "--each ends each line's scan at its first find, --all at none"},
         {{"--listen", "--dwell-ms", "99"}, "from 100 to 60000, not '99'"},
         {{"--listen", "--dwell-ms=60000", "--rate", "9600", "--framing", "8o1"}, ""},
         {{"--port", "rfc2217://[::1]:4001", "--port", "tcp://gw:1", "--rate", "9600"}, ""},
@@ -72,7 +76,11 @@ TEST(ScanOptionsTest, DefaultsAreTheWholeScan) {
     EXPECT_EQ(plan.protocols,
               (std::vector<Protocol>{Protocol::Ascii, Protocol::Modbus, Protocol::LyraBus}));
     EXPECT_EQ(plan.rates, std::vector<int>(kScanRates.begin(), kScanRates.end()));
-    EXPECT_EQ(plan.framings, std::vector<Framing>{Framing{}});
+    EXPECT_EQ(
+        plan.framings,
+        (std::vector<Framing>{Framing{}, {Parity::Even, 1}, {Parity::Odd, 1}, {Parity::None, 2}}));
+    EXPECT_EQ(plan.order, ScanOrder::LikelyFirst);
+    EXPECT_EQ(ParseOptions({"--order", "as-given"}).options.plan.order, ScanOrder::AsGiven);
     EXPECT_EQ(plan.firstStation, 1);
     EXPECT_EQ(plan.lastStation, 255);
     EXPECT_EQ(plan.extraWaitMs, 0);

@@ -104,6 +104,38 @@ TEST_F(ScanReportTest, EveryFieldStandsOnItsOwn) {
     EXPECT_EQ(report.Finds(), 1);
 }
 
+// What a sweep that ended early did not get to, in words and in JSON: the
+// rest of the setting where the line was lost, then each later part.
+TEST(UntriedTest, WhatWasNotTriedInWordsAndJson) {
+    ScanPlan plan;
+    plan.rates = {460800, 230400, 2400};
+    plan.framings = {Framing{}, {Parity::Even, 1}};
+    plan.lastStation = 50;
+    const auto words = [&](const EndedAt& at) {
+        return UntriedText(UntriedFrom(SweepOf(plan), at), plan, at.station > 0);
+    };
+    EXPECT_EQ(words({460800, Framing{}, 1, 0}),
+              "stations 1-50 at 460800 baud, 8N1; at 2 rates from 230400 to 2400 baud, 8N1; at "
+              "3 rates from 460800 to 2400 baud, 8E1");
+    EXPECT_EQ(words({2400, {Parity::Even, 1}, 0, 1}), "at 2400 baud, 8E1");
+    plan.order = ScanOrder::LikelyFirst;
+    plan.lastStation = 255;
+    EXPECT_EQ(words({230400, {Parity::Even, 1}, 7, 1}),
+              "stations 7-10 and 247 at 230400 baud, 8E1; stations 2-10 and 247 at 2 settings "
+              "from 460800 baud, 8N1 to 460800 baud, 8E1; stations 11-246 and 248-255 at 6 "
+              "settings from 2400 baud, 8N1 to 460800 baud, 8E1");
+    EXPECT_EQ(words({460800, {Parity::Even, 1}, 1, 0}),
+              "station 1 at 460800 baud, 8E1; stations 2-10 and 247 at 6 settings from 2400 "
+              "baud, 8N1 to 460800 baud, 8E1; stations 11-246 and 248-255 at 6 settings from "
+              "2400 baud, 8N1 to 460800 baud, 8E1");
+    EXPECT_EQ(UntriedJson(UntriedFrom(SweepOf(plan), {460800, {Parity::Even, 1}, 8, 1})),
+              "[{\"stations\":[[8,10],[247,247]],\"settings\":[{\"baud\":460800,\"framing\":"
+              "\"8E1\"}]},{\"stations\":[[11,246],[248,255]],\"settings\":[{\"baud\":2400,"
+              "\"framing\":\"8N1\"},{\"baud\":2400,\"framing\":\"8E1\"},{\"baud\":230400,"
+              "\"framing\":\"8N1\"},{\"baud\":230400,\"framing\":\"8E1\"},{\"baud\":460800,"
+              "\"framing\":\"8N1\"},{\"baud\":460800,\"framing\":\"8E1\"}]}]");
+}
+
 // What a listen heard, in words: one line per protocol heard, with the
 // framings that were not excluded.
 TEST_F(ScanReportTest, WhatWasHeardInWords) {
