@@ -28,8 +28,10 @@ struct Run {
 };
 
 Run Scan(const std::vector<std::string>& lines) {
-    std::vector<std::string> args{"--quiet", "--json",    "--protocol",
-                                  "lyrabus", "--station", "1-" + std::to_string(kStations)};
+    std::vector<std::string> args{"--quiet",   "--json",    "--protocol",
+                                  "lyrabus",   "--station", "1-" + std::to_string(kStations),
+                                  "--framing", "8N1",       "--order",
+                                  "as-given"};
     for (const std::string& line : lines) {
         args.insert(args.end(), {"--port", line});
     }
@@ -81,8 +83,8 @@ int main() {
     const double localRatio = local.wallS / MandatedS(0);
     const double remoteRatio = one.wallS / MandatedS(static_cast<int>(margin));
     std::printf("local pty:        %8.3f s, %.4f x its waits\n", local.wallS, localRatio);
-    std::printf("through ser2net:  %8.3f s, %.4f x its waits (%.4f x the local ratio)\n",
-                one.wallS, remoteRatio, remoteRatio / localRatio);
+    std::printf("through ser2net:  %8.3f s, %.4f x its waits (%.4f x the local ratio)\n", one.wallS,
+                remoteRatio, remoteRatio / localRatio);
     std::printf("round trip %.3f ms, margin %.0f ms a window\n", Member(one.out, "round_trip_ms"),
                 margin);
     const Run sixteen = Scan(remote);

@@ -30,8 +30,8 @@ struct Figures {
 };
 
 Figures Scan(const std::vector<std::string>& devices) {
-    std::vector<std::string> args{PROBELYN_SCAN, "--quiet", "--protocol", "lyrabus",
-                                  "--rate",      "460800",  "--station",  "1-20"};
+    std::vector<std::string> args{PROBELYN_SCAN, "--quiet",   "--protocol", "lyrabus",   "--rate",
+                                  "460800",      "--station", "1-20",       "--framing", "8N1"};
     for (const std::string& device : devices) {
         args.insert(args.end(), {"--port", device});
     }
