@@ -31,9 +31,11 @@ class Probes {
     // where bytes come in segments.
     Clock::Duration QuietBeforeConfirm() const;
 
-  private:
+    // Sends a request with one Write; a failure is recorded, not passed on
+    // (the wait that follows finds no reply).
     void Send(const std::string& request);
 
+  private:
     PortComponent& Prt_;
     ReplyWait& wait_;
 };

@@ -104,7 +104,32 @@ std::string ReplyWait::Receive(int want, Clock::Duration deadline, bool passFail
     if (MayBeEcho(got, sent) && got.size() >= sent.size()) {
         got.erase(0, sent.size());
     }
+    lastReply_ = got;
+    lastDeadline_ = deadline;
     return got;
+}
+
+void ReplyWait::ReadOn(std::string& reply, const FrameSize& size, Clock::Duration deadline,
+                       Clock::Duration quiet) {
+    try {
+        for (Clock::Duration now = clock_.Now();
+             reply.size() < size(reply) && now < deadline && !stop_.stop_requested();
+             now = clock_.Now()) {
+            if (Prt_.InputCount() > 0) {
+                const std::size_t wanted =
+                    std::min<std::size_t>(size(reply) - reply.size(), kReadSize);
+                reply += Prt_.Read(static_cast<int>(wanted));
+            } else if (!Prt_.WaitForInput(quiet > Clock::Duration::zero()
+                                              ? std::min(quiet, deadline - now)
+                                              : deadline - now,
+                                          stop_) &&
+                       quiet > Clock::Duration::zero()) {
+                return;  // quiet: the frame has ended
+            }
+        }
+    } catch (const PortFailure& failure) {
+        Record(failure);
+    }
 }
 
 void ReplyWait::Await(int want, Clock::Duration deadline, bool passFailures) {

@@ -49,6 +49,19 @@ class ReplyWait {
     // nothing from the line; a failing line ends it.
     void AwaitQuiet(Clock::Duration quiet, int Timeout);
 
+    // What the last wait took (a copy of the request it skipped left out),
+    // and when its window ended.
+    const std::string& LastReply() const { return lastReply_; }
+    Clock::Duration LastDeadline() const { return lastDeadline_; }
+    // How many bytes the frame a reply begins wants, as far as its bytes tell.
+    using FrameSize = std::function<std::size_t(const std::string&)>;
+    // Reads on into `reply` while its frame wants more: until it has them,
+    // the deadline passes, or no byte comes for `quiet` (a zero `quiet`
+    // waits to the deadline). Takes no byte beyond the frame; a failing line
+    // ends it.
+    void ReadOn(std::string& reply, const FrameSize& size, Clock::Duration deadline,
+                Clock::Duration quiet);
+
     // Work that the next wait does once its clock has started, before it
     // blocks (drawing the progress of the scan costs no time of its own then).
     void DuringNextWait(std::function<void()> work) { pendingWork_ = std::move(work); }
@@ -70,6 +83,8 @@ class ReplyWait {
     std::stop_token stop_;
     std::function<void()> pendingWork_;
     ErrorRecord* record_ = nullptr;
+    std::string lastReply_;
+    Clock::Duration lastDeadline_{};
 };
 
 // Folds A..Z onto a..z. Bytes 0x80..0xFF are left as they are: their meaning

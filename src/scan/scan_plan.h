@@ -34,8 +34,8 @@ enum class SettingChange { Reopen, OnOpenLine };
 // One run's plan, given once when it starts: which line, which protocols at
 // each station, which stations, at which rates, with which framings, in
 // which order, waiting how much longer than the base time limit, whether the
-// first find ends the run, how the line goes from setting to setting, and
-// what a line that cannot be used any more does.
+// first find ends the run, how the line goes from setting to setting, what a
+// line that cannot be used any more does, and what more is told than finds.
 struct ScanPlan {
     LineName line{.com = 1};
     std::vector<Protocol> protocols{Protocol::LyraBus};
@@ -48,6 +48,11 @@ struct ScanPlan {
     LineLoss onLineLoss = LineLoss::NextSetting;
     ScanOrder order = ScanOrder::AsGiven;
     SettingChange change = SettingChange::Reopen;
+    // Whether what answered without being a find is told (a reply whose frame
+    // has begun is then read on within its window; see Answered), and
+    // whether a Modbus instrument found is asked who it is.
+    bool tellAnswers = false;
+    bool identify = false;
 };
 
 // The plan of the extended scan that follows a plan which found nothing: the

@@ -11,6 +11,11 @@ namespace {
 
 using Kind = ScanOutcome::Kind;
 
+// A character on the wire: start bit, 8 data bits, parity, stop bits.
+int CharacterBits(const Framing& framing) {
+    return 1 + 8 + (framing.parity == Parity::None ? 0 : 1) + framing.stopBits;
+}
+
 bool Chosen(const std::vector<Protocol>& chosen, Protocol protocol) {
     return std::find(chosen.begin(), chosen.end(), protocol) != chosen.end();
 }
@@ -18,7 +23,7 @@ bool Chosen(const std::vector<Protocol>& chosen, Protocol protocol) {
 }  // namespace
 
 ScanRun::ScanRun(PortAccess& access, Clock& clock)
-    : access_(access), wait_(access.Line(), clock), probes_(access.Line(), wait_) {
+    : access_(access), clock_(clock), wait_(access.Line(), clock), probes_(access.Line(), wait_) {
     wait_.RecordFailuresIn(access_.Error());
 }
 
@@ -67,6 +72,7 @@ ScanOutcome ScanRun::DetectionEngine(const ScanPlan& plan, ScanSteps& steps) {
         return {Kind::Stopped};
     }
     Sweep sweep{plan, steps, StationTotal(plan, StationCount::AsTheWindowShows)};
+    tally_ = AnswerTally();
     const std::vector<SweepPass> passes = SweepOf(plan);
     for (std::size_t p = 0; p < passes.size(); ++p) {
         for (const Setting& setting : passes[p].settings) {
@@ -88,7 +94,11 @@ std::optional<ScanOutcome> ScanRun::AtSetting(Sweep& sweep, const Place& place) 
     bool opened = false;
     Skip([&] { opened = access_.OpenPort(settings); });
     if (opened) {
-        if (std::optional<ScanOutcome> ended = StationsAt(sweep, place)) {
+        std::optional<ScanOutcome> ended = StationsAt(sweep, place);
+        if (!ended || ended->kind == Kind::Unfinished) {
+            TellTally(sweep, place);
+        }
+        if (ended) {
             return ended;
         }
     } else {
@@ -134,7 +144,7 @@ std::optional<ScanOutcome> ScanRun::AtStation(Sweep& sweep, const Place& place, 
     const ScanStep step{settings.baud, station, ++sweep.count, sweep.total};
     // Shown while the first probe's reply is awaited.
     wait_.DuringNextWait([&, step] { Tell([&] { sweep.steps.Progress(step); }); });
-    const std::optional<Protocol> answered = ProbeStation(station, T, plan.protocols);
+    const std::optional<Protocol> answered = ProbeStation(sweep, place, station, T);
     wait_.RunPendingWork();
     if (stop_.stop_requested()) {
         return ScanOutcome{Kind::Stopped};  // a wait cut short gives no verdict
@@ -145,10 +155,10 @@ std::optional<ScanOutcome> ScanRun::AtStation(Sweep& sweep, const Place& place, 
     if (answered) {
         const Find find{*answered, settings.baud, station, settings.framing};
         if (plan.stopAtFind) {
-            return Found(find, sweep.steps);
+            return Found(sweep, place, find, T);
         }
         sweep.first = sweep.first.value_or(find);
-        Report(find, T, sweep.steps);
+        Report(sweep, find, T);
     }
     Tell([&] { sweep.steps.TurnEventLoop(); });
     return std::nullopt;
@@ -157,8 +167,8 @@ std::optional<ScanOutcome> ScanRun::AtStation(Sweep& sweep, const Place& place, 
 // The chosen probes in the order ASCII, Modbus, LyraBus, discarding what a
 // miss left waiting. An ASCII match counts only when confirmed by a second
 // probe of the station.
-std::optional<Protocol> ScanRun::ProbeStation(int station, int T,
-                                              const std::vector<Protocol>& chosen) {
+std::optional<Protocol> ScanRun::ProbeStation(Sweep& sweep, const Place& place, int station,
+                                              int T) {
     using Probe = bool (Probes::*)(int, int);
     struct Choice {
         Protocol protocol;
@@ -170,35 +180,124 @@ std::optional<Protocol> ScanRun::ProbeStation(int station, int T,
         {Protocol::Modbus, &Probes::ProbeModbus, nullptr},
         {Protocol::LyraBus, &Probes::ProbeLyraBus, nullptr}};
     for (const Choice& c : kChoices) {
-        if (!Chosen(chosen, c.protocol) || stop_.stop_requested()) {
+        if (!Chosen(sweep.plan.protocols, c.protocol) || stop_.stop_requested()) {
             continue;
         }
         bool answered = false;
         Skip([&] { answered = (probes_.*c.probe)(station, T); });
+        bool unconfirmed = false;
         if (answered && c.confirm != nullptr && !stop_.stop_requested()) {
-            answered = false;
             Skip([&] { answered = (probes_.*c.confirm)(station, T); });
+            unconfirmed = !answered;
         }
         if (answered) {
             return c.protocol;
+        }
+        if (sweep.plan.tellAnswers && !stop_.stop_requested()) {
+            TellWhatAnswered(sweep, place, {c.protocol, station, unconfirmed});
         }
         Skip([&] { access_.Line().DiscardInput(); });
     }
     return std::nullopt;
 }
 
-void ScanRun::Report(const Find& find, int T, ScanSteps& steps) {
-    Tell([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
+void ScanRun::TellWhatAnswered(Sweep& sweep, const Place& place, const Miss& miss) {
+    std::string reply = wait_.LastReply();
+    const Protocol protocol = miss.protocol;
+    wait_.ReadOn(
+        reply, [protocol](const std::string& r) { return FrameLength(protocol, r); },
+        wait_.LastDeadline(), FrameGap(place.settings));
+    // An ASCII reply its station did not give again is no valid reply.
+    const std::optional<Classified> classified =
+        miss.unconfirmed ? Classified{} : Classify(protocol, miss.station, reply);
+    const Setting setting{place.settings.baud, place.settings.framing};
+    if (const std::optional<Answered> now =
+            classified ? tally_.Take(setting, protocol, miss.station, *classified) : std::nullopt) {
+        Tell([&] { sweep.steps.WhatAnswered(*now); });
+    }
+}
+
+void ScanRun::TellTally(Sweep& sweep, const Place& place) {
+    for (const Answered& answered : tally_.Leave({place.settings.baud, place.settings.framing})) {
+        Tell([&] { sweep.steps.WhatAnswered(answered); });
+    }
+}
+
+Clock::Duration ScanRun::FrameGap(const LineSettings& settings) const {
+    // 3.5 characters, as Modbus RTU ends a frame, 1.75 ms at least; longer
+    // where bytes come in segments.
+    const auto gap = std::chrono::nanoseconds(3500000000LL * CharacterBits(settings.framing) /
+                                              std::max(settings.baud, 1));
+    return std::max({Clock::Duration(gap), Clock::Duration(std::chrono::microseconds(1750)),
+                     Clock::Duration(access_.Line().Timing().quietFloor)});
+}
+
+std::optional<Identity> ScanRun::Identify(const Find& find, int T) {
+    // The rest of the probe's reply goes first.
+    wait_.AwaitQuiet(probes_.QuietBeforeConfirm(), T);
+    // The probe's window and the time the longest frame takes at the rate.
+    const auto window =
+        std::chrono::milliseconds(T + Probes::kModbusExtraMs) +
+        std::chrono::microseconds(static_cast<long long>(kLongestFrame) *
+                                  CharacterBits(find.framing) * 1000000 / std::max(find.baud, 1));
+    Identity identity;
+    for (int asked = 0, object = 0; asked < kIdentificationRequests; ++asked) {
+        Skip([&] { access_.Line().DiscardInput(); });
+        const std::string request = IdentificationRequest(find.station, object);
+        probes_.Send(request);
+        std::string reply;
+        const auto size = [&](const std::string& r) {
+            const std::size_t echo =
+                r.compare(0, request.size(), request) == 0 ? request.size() : 0;
+            const IdentificationReply parsed = ParseIdentification(find.station, r.substr(echo));
+            return parsed.state == IdentificationReply::State::Incomplete ? echo + parsed.length
+                                                                          : r.size();
+        };
+        wait_.ReadOn(reply, size, clock_.Now() + window, Clock::Duration::zero());
+        const std::size_t echo =
+            reply.compare(0, request.size(), request) == 0 ? request.size() : 0;
+        const IdentificationReply said = ParseIdentification(find.station, reply.substr(echo));
+        if (said.state != IdentificationReply::State::Complete || stop_.stop_requested()) {
+            return std::nullopt;  // silence, an exception or a malformed reply: nothing
+        }
+        AddObjects(identity, said.objects);
+        if (!said.moreFollows) {
+            break;
+        }
+        object = said.nextObject;
+    }
+    return identity == Identity{} ? std::nullopt : std::optional<Identity>(identity);
+}
+
+void ScanRun::Report(Sweep& sweep, const Find& find, int T) {
+    const std::optional<Identity> identity = AskedWhoItIs(sweep.plan, find, T);
+    TellFind(sweep, find, identity);
     // The rest of the reply may still be coming; it goes with the discard, so
     // that the next station starts clean.
     wait_.AwaitQuiet(probes_.QuietBeforeConfirm(), T);
     Skip([&] { access_.Line().DiscardInput(); });
 }
 
-ScanOutcome ScanRun::Found(const Find& find, ScanSteps& steps) {
-    Tell([&] { steps.Report({.kind = Notice::Kind::Found, .find = find}); });
+ScanOutcome ScanRun::Found(Sweep& sweep, const Place& place, const Find& find, int T) {
+    const std::optional<Identity> identity = AskedWhoItIs(sweep.plan, find, T);
+    TellTally(sweep, place);
+    TellFind(sweep, find, identity);
     Skip([&] { CancelNow(); });
     return {Kind::Found, find};
+}
+
+std::optional<Identity> ScanRun::AskedWhoItIs(const ScanPlan& plan, const Find& find, int T) {
+    if (!plan.identify || find.protocol != Protocol::Modbus) {
+        return std::nullopt;
+    }
+    return Identify(find, T);
+}
+
+void ScanRun::TellFind(Sweep& sweep, const Find& find, const std::optional<Identity>& identity) {
+    Tell([&] { sweep.steps.Report({.kind = Notice::Kind::Found, .find = find}); });
+    if (identity) {
+        Tell([&] { sweep.steps.Identified(find, *identity); });
+    }
 }
 
 std::optional<ScanOutcome> ScanRun::Unusable(const ScanPlan& plan, const Place& place,

@@ -3,6 +3,8 @@
 #include <optional>
 #include <stop_token>
 
+#include "answers.h"
+#include "identification.h"
 #include "port_access.h"
 #include "probes.h"
 #include "scan_outcome.h"
@@ -70,20 +72,46 @@ class ScanRun {
     // verdict was lost (0: the line did not open).
     std::optional<ScanOutcome> Unusable(const ScanPlan& plan, const Place& place,
                                         int station) const;
-    // One station with the chosen probes; the protocol that answered, if any.
-    std::optional<Protocol> ProbeStation(int station, int T, const std::vector<Protocol>& chosen);
-    // A find that ends the run: reported, then the line closed.
-    ScanOutcome Found(const Find& find, ScanSteps& steps);
-    // A find in a run that goes on: reported, and the rest of its reply let
-    // in and discarded.
-    void Report(const Find& find, int T, ScanSteps& steps);
+    // One station with the plan's probes; the protocol that answered, if any.
+    std::optional<Protocol> ProbeStation(Sweep& sweep, const Place& place, int station, int T);
+    // A probe that did not match.
+    struct Miss {
+        Protocol protocol;
+        int station;
+        bool unconfirmed;  // an ASCII match its station did not give again
+    };
+    // What answered, the frame its reply began read on within the probe's
+    // window, told or tallied.
+    void TellWhatAnswered(Sweep& sweep, const Place& place, const Miss& miss);
+    // What the setting's tally has left to tell.
+    void TellTally(Sweep& sweep, const Place& place);
+    // The quiet that ends a frame at the settings.
+    Clock::Duration FrameGap(const LineSettings& settings) const;
+    // A find that ends the run: asked who it is where the plan says so,
+    // reported, then the line closed.
+    ScanOutcome Found(Sweep& sweep, const Place& place, const Find& find, int T);
+    // A find in a run that goes on: likewise asked and reported, and the rest
+    // of its reply let in and discarded.
+    void Report(Sweep& sweep, const Find& find, int T);
+    void TellFind(Sweep& sweep, const Find& find, const std::optional<Identity>& identity);
+    // Who a Modbus find is, where the plan asks (see Identify).
+    std::optional<Identity> AskedWhoItIs(const ScanPlan& plan, const Find& find, int T);
+    // Asks the found station for its basic identification, up to
+    // kIdentificationRequests times while it says more follows, each reply
+    // awaited for the probe's window and the time the longest frame takes.
+    // Nothing when it answers with silence, an exception or a malformed
+    // reply.
+    std::optional<Identity> Identify(const Find& find, int T);
+    static constexpr int kIdentificationRequests = 4;
     // After a sweep: nothing found counts as stopped when a stop came at the
     // last turn.
     ScanOutcome Judged(ScanOutcome outcome) const;
 
     PortAccess& access_;
+    Clock& clock_;
     ReplyWait wait_;
     Probes probes_;
+    AnswerTally tally_;     // of the setting under way
     std::stop_token stop_;  // of the run under way
 };
 

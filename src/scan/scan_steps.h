@@ -1,6 +1,8 @@
 #pragma once
 
+#include "answers.h"
 #include "error_record.h"
+#include "identification.h"
 #include "scan_outcome.h"
 
 namespace probelyn {
@@ -47,6 +49,11 @@ class ScanSteps {
     virtual void Report(const Notice& notice) = 0;
     // Whether to go on with the extended ASCII scan after nothing answered.
     virtual bool AskExtendedScan() = 0;
+    // What answered without being a find, where the plan asks for it.
+    virtual void WhatAnswered(const Answered&) {}
+    // Who a Modbus instrument found is, where the plan asks and it says so;
+    // told right after its find.
+    virtual void Identified(const Find&, const Identity&) {}
 };
 
 }  // namespace probelyn

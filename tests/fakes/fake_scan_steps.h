@@ -29,6 +29,11 @@ class FakeScanSteps : public ScanSteps {
         ++questions;
         return answer_yes;
     }
+    void WhatAnswered(const Answered& a) override { answered.push_back(a); }
+    void Identified(const Find&, const Identity& identity) override {
+        identities.push_back(identity);
+        identifiedAfterFinds.push_back(static_cast<int>(Noticed(Notice::Kind::Found).size()));
+    }
 
     // The notices of one kind.
     std::vector<Notice> Noticed(Notice::Kind kind) const {
@@ -47,6 +52,9 @@ class FakeScanSteps : public ScanSteps {
 
     std::vector<ScanStep> steps;
     std::vector<Notice> notices;
+    std::vector<Answered> answered;
+    std::vector<Identity> identities;
+    std::vector<int> identifiedAfterFinds;  // how many finds were told before each
     int turns = 0;
     int questions = 0;
 };

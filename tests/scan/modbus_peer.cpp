@@ -7,7 +7,7 @@
 
 namespace probelyn {
 
-ModbusPeer::ModbusPeer(int slave, int baud) {
+ModbusPeer::ModbusPeer(int slave, int baud, int registers) {
     ctx_ = modbus_new_rtu(line_.SlavePath().c_str(), baud, 'N', 8, 1);
     if (ctx_ == nullptr || modbus_set_slave(ctx_, slave) == -1 || modbus_connect(ctx_) == -1) {
         throw std::runtime_error("libmodbus could not open the line");
@@ -21,8 +21,10 @@ ModbusPeer::ModbusPeer(int slave, int baud) {
     // timeout and flushes; keep that short so the next probe is heard.
     modbus_set_response_timeout(ctx_, 0, 20000);
     modbus_set_indication_timeout(ctx_, 0, 50000);
-    mapping_ = modbus_mapping_new(0, 0, 100, 0);
-    mapping_->tab_registers[60] = 0x4000;
+    mapping_ = modbus_mapping_new(0, 0, registers, 0);
+    if (registers > 60) {
+        mapping_->tab_registers[60] = 0x4000;
+    }
     thread_ = std::thread([this] { Serve(); });
 }
 

@@ -14,8 +14,9 @@ struct _modbus_mapping_t;
 namespace probelyn {
 
 // A Modbus RTU server that nobody here wrote: libmodbus answering as slave
-// `slave` on its own pseudo-terminal, holding register 60 = 0x4000. It serves
-// from a thread until destroyed and records each request it decoded.
+// `slave` on its own pseudo-terminal, with `registers` holding registers,
+// register 60 (where there is one) holding 0x4000. It serves from a thread
+// until destroyed and records each request it decoded.
 class ModbusPeer {
   public:
     struct Request {
@@ -25,7 +26,7 @@ class ModbusPeer {
         int quantity;
     };
 
-    ModbusPeer(int slave, int baud);
+    ModbusPeer(int slave, int baud, int registers = 100);
     ~ModbusPeer();
     ModbusPeer(const ModbusPeer&) = delete;
     ModbusPeer& operator=(const ModbusPeer&) = delete;

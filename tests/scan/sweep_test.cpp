@@ -25,6 +25,7 @@ ScanPlan Likely(std::vector<Protocol> protocols) {
     plan.framings = {k8N1, k8E1, k8O1, k8N2};
     plan.order = ScanOrder::LikelyFirst;
     plan.change = SettingChange::OnOpenLine;
+    plan.tellAnswers = plan.identify = true;  // as the scanner's: a silent station costs no more
     return plan;
 }
 
