@@ -78,7 +78,7 @@ void Instrument::Take(const std::string& bytes) {
             return;
         }
         if (parsed.kind == Parsed::Request) {
-            Handle(pending_.substr(0, parsed.length), parsed.station);
+            Handle(pending_.substr(0, parsed.length), parsed);
         }
         pending_.erase(0, parsed.length);
     }
@@ -94,7 +94,7 @@ std::vector<Instrument::Seen> Instrument::RequestsSeen() const {
     return seen_;
 }
 
-void Instrument::Handle(const std::string& request, int station) {
+void Instrument::Handle(const std::string& request, const Parsed& parsed) {
     const auto now = std::chrono::steady_clock::now();
     const int rate = line_->Rate();
     {
@@ -108,9 +108,29 @@ void Instrument::Handle(const std::string& request, int station) {
         }
         return;
     }
-    if (station == config_.station) {
-        Answer(ReplyFor(config_.protocol, station));
+    if (config_.protocol == Protocol::Modbus) {
+        if (const std::string answer = ModbusAnswer(parsed); !answer.empty()) {
+            Answer(answer);
+        }
+    } else if (parsed.station == config_.station) {
+        Answer(ReplyFor(config_.protocol, parsed.station));
     }
+}
+
+std::string Instrument::ModbusAnswer(const Parsed& parsed) const {
+    if (parsed.station != config_.station) {
+        return config_.gateway
+                   ? ModbusException(parsed.station, parsed.object >= 0 ? 0x2B : 0x03, 0x0B)
+                   : std::string();
+    }
+    if (parsed.object >= 0) {
+        return config_.identity.empty()
+                   ? ModbusException(parsed.station, 0x2B, 0x01)
+                   : IdentificationAnswer(parsed.station, parsed.object, config_.identity,
+                                          config_.identityFault);
+    }
+    return config_.exception != 0 ? ModbusException(parsed.station, 0x03, config_.exception)
+                                  : ModbusRegisterReply(parsed.station, config_.register60);
 }
 
 void Instrument::Answer(const std::string& whole) {

@@ -33,6 +33,17 @@ struct InstrumentConfig {
     // ServedInstrumentLine) instead of on a pseudo-terminal.
     std::string serve;
     bool answerPurges = true;  // the server answers purges
+    // Modbus devices of other kinds: the value its register 60 holds; an
+    // exception it answers the probe with instead (0: none); a gateway that
+    // answers exception 11 for every other station.
+    int register60 = 0x4000;
+    int exception = 0;
+    bool gateway = false;
+    // Its identification objects (vendor, product code, revision), given
+    // when asked, the faulty way if one is set; none: it answers the request
+    // with exception 1.
+    std::vector<std::string> identity;
+    IdentityFault identityFault = IdentityFault::None;
 };
 
 // One simulated instrument on its own line (see InstrumentLine). A thread
@@ -70,7 +81,9 @@ class Instrument {
   private:
     void Run();
     void Take(const std::string& bytes);
-    void Handle(const std::string& request, int station);
+    void Handle(const std::string& request, const Parsed& parsed);
+    // What a Modbus instrument of its kind answers; nothing for silence.
+    std::string ModbusAnswer(const Parsed& parsed) const;
     void Answer(const std::string& reply);
     void Log(const std::string& request, int rate);
     void Stop();

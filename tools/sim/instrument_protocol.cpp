@@ -1,8 +1,10 @@
 #include "instrument_protocol.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "checksums.h"
+#include "identification.h"
 #include "probe_frames.h"
 
 namespace probelyn {
@@ -39,11 +41,24 @@ Parsed ParseAscii(const std::string& b) {
 }
 
 Parsed ParseModbus(const std::string& b) {
+    const int station = static_cast<unsigned char>(b[0]);
+    if (b.size() >= 2 && b[1] == 0x2B) {  // identification: 7 bytes
+        if (b.size() < 7) {
+            return {};
+        }
+        Parsed parsed = Matching(b, IdentificationRequest(station, b[4] & 0xFF), station);
+        parsed.object = parsed.kind == Parsed::Request ? b[4] & 0xFF : -1;
+        return parsed;
+    }
     if (b.size() < 8) {
         return {};
     }
-    const int station = static_cast<unsigned char>(b[0]);
     return Matching(b, ModbusRequest(station), station);
+}
+
+std::string WithCrc(std::string frame) {
+    const std::uint16_t crc = Crc16(frame);
+    return frame + LowByte(crc) + HighByte(crc);
 }
 
 Parsed ParseLyraBus(const std::string& b) {
@@ -78,18 +93,48 @@ std::string ReplyFor(Protocol protocol, int station) {
     switch (protocol) {
         case Protocol::Ascii:
             return "?\r";
-        case Protocol::Modbus: {
-            // Registers 60 and 61: 0x4000, 0x0000.
-            std::string reply = ModbusReplyStart(station) + std::string(2, '\0');
-            const std::uint16_t crc = Crc16(reply);
-            return reply + LowByte(crc) + HighByte(crc);
-        }
+        case Protocol::Modbus:
+            return ModbusRegisterReply(station, 0x4000);
         case Protocol::LyraBus: {
             std::string reply{Byte(station), 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, Byte(0x80)};
             return reply + NibbleChecksum(reply);
         }
     }
     return {};
+}
+
+std::string ModbusRegisterReply(int station, int value) {
+    // Registers 60 and 61: the value, then 0.
+    return WithCrc({Byte(station), 0x03, 0x04, Byte(value >> 8), Byte(value), 0x00, 0x00});
+}
+
+std::string ModbusException(int station, int function, int code) {
+    return WithCrc({Byte(station), Byte(function | 0x80), Byte(code)});
+}
+
+std::string IdentificationAnswer(int station, int object, const std::vector<std::string>& values,
+                                 IdentityFault fault) {
+    std::string objects;
+    int count = 0;
+    for (int id = std::max(object, 0); id < static_cast<int>(values.size()); ++id) {
+        objects += Byte(id);
+        objects +=
+            Byte(fault == IdentityFault::Overlong ? 250 : static_cast<int>(values[id].size()));
+        objects += values[id];
+        ++count;
+        if (fault == IdentityFault::Endless) {
+            break;  // one object a reply, and always more to follow
+        }
+    }
+    const bool more = fault == IdentityFault::Endless;
+    std::string frame =
+        WithCrc(std::string{Byte(station), 0x2B, 0x0E, 0x01, 0x01, Byte(more ? 0xFF : 0x00),
+                            Byte(more ? object : 0), Byte(count)} +
+                objects);
+    if (fault == IdentityFault::BadCrc) {
+        frame.back() = Byte(frame.back() ^ 0x55);
+    }
+    return frame;
 }
 
 namespace {

@@ -25,6 +25,8 @@ const char kUsage[] =
     "                    [--pieces N --gap MS] [--babble] [--static] [--echo]\n"
     "                    [--framing 8N1|8E1|8O1|8N2|...] [--log FILE|-]\n"
     "                    [--serve rfc2217://HOST:PORT|tcp://HOST:PORT [--ignore-purges]]\n"
+    "                    [--register60 HEX] [--exception N] [--gateway]\n"
+    "                    [--ident VENDOR,PRODUCT,REVISION [--ident-fault F]]\n"
     "       probelyn-sim --bus --protocol P --baud RATE [--framing F] --poll LIST\n"
     "                    [--answer LIST] [--poll-ms MS] [--link PATH]\n"
     "       probelyn-sim --rates\n"
@@ -54,6 +56,15 @@ const char kUsage[] =
     "                name is printed. One program at a time\n"
     "  --ignore-purges  (--serve rfc2217) leave purges unanswered, as some\n"
     "                servers do\n"
+    "  Modbus devices of other kinds:\n"
+    "  --register60 HEX  register 60 holds this value (default 4000)\n"
+    "  --exception N     answer the probe with exception N instead\n"
+    "  --gateway         answer exception 11 for every other station, as a\n"
+    "                    gateway with no device behind it\n"
+    "  --ident V,P,R     answer a request for identification with vendor,\n"
+    "                    product code and revision (default: exception 1)\n"
+    "  --ident-fault F   the faulty way: overlong (an object longer than any\n"
+    "                    frame), endless (more follows for ever), crc\n"
     "\n"
     "  --bus         a live bus instead: a master polls the stations of --poll\n"
     "                (e.g. 3,7,12) in turn, one every --poll-ms (default 100),\n"
@@ -109,6 +120,17 @@ std::vector<int> Stations(const std::string& option, const std::string& text) {
         at = comma + 1;
     }
     return stations;
+}
+
+// The values of a comma list, as given.
+std::vector<std::string> Values(const std::string& text) {
+    std::vector<std::string> values;
+    std::size_t at = 0;
+    for (std::size_t comma; (comma = text.find(',', at)) != std::string::npos; at = comma + 1) {
+        values.push_back(text.substr(at, comma - at));
+    }
+    values.push_back(text.substr(at));
+    return values;
 }
 
 Options Parse(int argc, char* argv[]) {
@@ -168,6 +190,32 @@ Options Parse(int argc, char* argv[]) {
             o.answering = Stations(arg, value());
         } else if (arg == "--poll-ms") {
             o.pollMs = std::max(Number(arg, value()), 1);
+        } else if (arg == "--register60") {
+            const char* text = value();
+            char* end = nullptr;
+            const long hex = std::strtol(text, &end, 16);
+            if (end == text || *end != '\0' || hex < 0 || hex > 0xFFFF) {
+                Usage("--register60 is a hexadecimal value from 0 to FFFF");
+            }
+            o.config.register60 = static_cast<int>(hex);
+        } else if (arg == "--exception") {
+            o.config.exception = Number(arg, value());
+        } else if (arg == "--gateway") {
+            o.config.gateway = true;
+        } else if (arg == "--ident") {
+            o.config.identity = Values(value());
+        } else if (arg == "--ident-fault") {
+            const std::string fault = value();
+            const std::pair<const char*, IdentityFault> faults[] = {
+                {"overlong", IdentityFault::Overlong},
+                {"endless", IdentityFault::Endless},
+                {"crc", IdentityFault::BadCrc}};
+            const auto named = std::find_if(std::begin(faults), std::end(faults),
+                                            [&](const auto& f) { return fault == f.first; });
+            if (named == std::end(faults)) {
+                Usage("--ident-fault is overlong, endless or crc");
+            }
+            o.config.identityFault = named->second;
         } else if (arg == "--serve") {
             o.config.serve = value();
         } else if (arg == "--ignore-purges") {
