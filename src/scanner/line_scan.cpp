@@ -34,6 +34,7 @@ LineScan::LineScan(LineName name, const ScanOptions& options, ScanReport& report
     plan_.line = name_;
     plan_.onLineLoss = LineLoss::EndRun;
     plan_.change = SettingChange::OnOpenLine;
+    plan_.tellAnswers = true;
     sweep_ = SweepOf(plan_);
     for (const SweepPass& pass : sweep_) {
         if (pass.likely) {
@@ -96,6 +97,14 @@ void LineScan::TellLikelyDone(const ScanStep& step) {
                  " at any setting; the other " + Counted(others, "station") + " at " +
                  Counted(static_cast<int>(rest.settings.size()), "setting") +
                  (others == 1 ? " takes " : " take ") + AboutText(progress_.leftMs) + " more");
+}
+
+void LineScan::WhatAnswered(const Answered& answered) {
+    report_.Answered(name_, answered, quiet_);
+}
+
+void LineScan::Identified(const Find& find, const Identity& identity) {
+    report_.Identified(name_, find, identity);
 }
 
 void LineScan::Report(const Notice& notice) {

@@ -26,6 +26,8 @@ class LineScan : public LineJob, public ScanSteps {
     void TurnEventLoop() override {}
     void Report(const Notice& notice) override;
     bool AskExtendedScan() override { return false; }
+    void WhatAnswered(const Answered& answered) override;
+    void Identified(const Find& find, const Identity& identity) override;
 
   private:
     // Once the likely stations are all tried without a find: how long the

@@ -31,7 +31,7 @@ std::string ScanUsage() {
                "8N1[,8E1...]]\n"
                "                     [--order likely|as-given] [--extra-wait-ms N] [--all | "
                "--each]\n"
-               "                     [--json] [--trace FILE] [--quiet]\n"
+               "                     [--no-identify] [--json] [--trace FILE] [--quiet]\n"
                "       probelyn-scan --listen [--port DEV]... [--protocol P]... [--rate "
                "R[,R...]]...\n"
                "                     [--framing LIST] [--dwell-ms N] [--json] [--trace FILE] "
@@ -70,13 +70,17 @@ std::string ScanUsage() {
            "  --all              go on after a find and list every instrument that answers\n"
            "  --each             scan every line until its own first find (default: the\n"
            "                     first find ends the scan on every line)\n"
+           "  --no-identify      do not ask a Modbus instrument found who it is (by\n"
+           "                     default its vendor, product code and revision follow\n"
+           "                     its find, where it says them)\n"
            "  --json             JSON Lines on stdout, one object per event\n"
            "  --trace FILE       every request and reply, as JSON Lines, into FILE\n"
            "                     (an existing FILE is replaced)\n"
            "  --list-ports       list the lines that open, and say why others are unusable\n"
            "  --names            list COMn and its device for every serial device, opening\n"
            "                     none\n"
-           "  --quiet            no progress and no summary on stderr\n"
+           "  --quiet            no progress, no summary and nothing of what answered\n"
+           "                     without being a find on stderr\n"
            "  --listen           identify the traffic of a live bus without sending a byte:\n"
            "                     each rate (and each framing, default 8N1,8E1,8O1) is\n"
            "                     listened to in turn; the setting where frames of one\n"
@@ -168,8 +172,8 @@ std::string TakeFramings(const std::string& value, ScanPlan& plan) {
 }
 
 // Options that only make sense when probes are sent.
-constexpr const char* kProbingOnly[] = {"--station", "--all", "--each", "--extra-wait-ms",
-                                        "--order"};
+constexpr const char* kProbingOnly[] = {"--station",       "--all",   "--each",
+                                        "--extra-wait-ms", "--order", "--no-identify"};
 
 // Takes one option with its value; the error when it is not understood.
 std::string TakeValue(const std::string& option, const std::string& value, ScanOptions& o) {
@@ -230,6 +234,10 @@ bool TakesValue(const std::string& option) {
 bool TakeFlag(const std::string& option, ScanOptions& o) {
     if (option == "--all") {
         o.plan.stopAtFind = false;
+        return true;
+    }
+    if (option == "--no-identify") {
+        o.plan.identify = false;
         return true;
     }
     bool* const flags[] = {&o.json, &o.listPorts, &o.names,  &o.quiet, &o.help,
@@ -335,6 +343,7 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
     o.plan.rates.clear();
     o.plan.framings.clear();
     o.plan.order = ScanOrder::LikelyFirst;
+    o.plan.identify = true;
     std::vector<std::string> given;
     for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
         parsed.error = TakeArgument(args, i, o, given);

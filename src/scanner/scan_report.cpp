@@ -77,13 +77,18 @@ std::string StationsPrefix(const Stations& stations, const ScanPlan& plan, bool 
     return (CountOf(stations) == 1 ? "station " : "stations ") + StationsText(stations) + " ";
 }
 
-std::string PartJson(const Untried& part) {
-    std::string json = "{\"stations\":[";
-    for (const StationRun& run : part.stations) {
+// [[first,last],...]
+std::string RunsJson(const Stations& stations) {
+    std::string json = "[";
+    for (const StationRun& run : stations) {
         json += (json.back() == '[' ? "[" : ",[") + std::to_string(run.first) + "," +
                 std::to_string(run.last) + "]";
     }
-    json += "],\"settings\":[";
+    return json + "]";
+}
+
+std::string PartJson(const Untried& part) {
+    std::string json = "{\"stations\":" + RunsJson(part.stations) + ",\"settings\":[";
     for (const Setting& setting : part.settings) {
         json += (json.back() == '[' ? "{\"baud\":" : ",{\"baud\":") + std::to_string(setting.baud) +
                 ",\"framing\":\"" + NameOf(setting.framing) + "\"}";
@@ -204,6 +209,162 @@ std::string HeardText(const LineName& line, const Hearing& hearing, const Heard&
 
 }  // namespace
 
+namespace {
+
+// A Modbus exception's meaning, as the standard names it.
+std::string ExceptionName(int code) {
+    static const char* const kNames[] = {"",
+                                         "illegal function",
+                                         "illegal data address",
+                                         "illegal data value",
+                                         "server device failure",
+                                         "acknowledge",
+                                         "server device busy",
+                                         "",
+                                         "memory parity error",
+                                         "",
+                                         "gateway path unavailable",
+                                         "gateway target device failed to respond"};
+    const std::string name =
+        code >= 0 && code < static_cast<int>(std::size(kNames)) ? kNames[code] : "";
+    return std::to_string(code) + " (" + (name.empty() ? "unknown" : name) + ")";
+}
+
+std::string At(const Setting& setting) {
+    return " at " + std::to_string(setting.baud) + " baud, " + NameOf(setting.framing);
+}
+
+std::string AnsweredText(const probelyn::Answered& a) {
+    using Kind = probelyn::Answered::Kind;
+    const std::string station = "station " + std::to_string(a.station);
+    char value[16];
+    std::snprintf(value, sizeof value, "0x%04X", a.reply.register60.value_or(0));
+    switch (a.kind) {
+        case Kind::Exception:
+            return "a Modbus device answered at " + station + At(a.setting) + " with exception " +
+                   ExceptionName(a.reply.exception) +
+                   ": not an instrument of this family, or one whose register 60 cannot be read";
+        case Kind::OtherReply:
+            return "a Modbus device at " + station + At(a.setting) +
+                   (a.reply.register60 ? " answered; its register 60 holds " + std::string(value)
+                                       : " answered with " + std::to_string(a.reply.byteCount) +
+                                             " bytes for two registers") +
+                   ": not an instrument of this family";
+        case Kind::Gateway:
+            return std::string("a gateway answered for ") +
+                   (CountOf(a.stations) == 1 ? "station " : "stations ") +
+                   StationsText(a.stations) + At(a.setting) + " with exception " +
+                   ExceptionName(a.reply.exception) + ": no device behind it";
+        case Kind::NoValidReply:
+            return "bytes came back" + At(a.setting) + " after " + std::to_string(a.count) +
+                   (a.count == 1 ? " probe" : " probes") +
+                   " but made no valid reply: a device at a nearby rate or another framing, "
+                   "another protocol, or noise";
+        case Kind::Unsaid:
+            return std::to_string(a.count) + " more Modbus " +
+                   (a.count == 1 ? "device" : "devices") + " answered" + At(a.setting) +
+                   ", not said one by one";
+    }
+    return {};
+}
+
+std::string AnsweredJson(const probelyn::Answered& a) {
+    using Kind = probelyn::Answered::Kind;
+    static const char* const kKinds[] = {"exception", "modbus_reply", "gateway", "no_valid_reply",
+                                         "unsaid"};
+    std::string json = std::string(",\"kind\":\"") + kKinds[static_cast<int>(a.kind)] +
+                       "\",\"baud\":" + std::to_string(a.setting.baud) + ",\"framing\":\"" +
+                       NameOf(a.setting.framing) + "\"";
+    switch (a.kind) {
+        case Kind::Exception:
+            return json + ",\"protocol\":\"modbus\",\"station\":" + std::to_string(a.station) +
+                   ",\"exception\":" + std::to_string(a.reply.exception);
+        case Kind::OtherReply:
+            return json + ",\"protocol\":\"modbus\",\"station\":" + std::to_string(a.station) +
+                   ",\"byte_count\":" + std::to_string(a.reply.byteCount) + ",\"register_60\":" +
+                   (a.reply.register60 ? std::to_string(*a.reply.register60) : "null");
+        case Kind::Gateway:
+            return json +
+                   ",\"protocol\":\"modbus\",\"exception\":" + std::to_string(a.reply.exception) +
+                   ",\"stations\":" + RunsJson(a.stations);
+        case Kind::NoValidReply:
+            return json + ",\"probes\":" + std::to_string(a.count);
+        case Kind::Unsaid:
+            return json + ",\"count\":" + std::to_string(a.count);
+    }
+    return json;
+}
+
+// A value an instrument gave, in words: printable ASCII as it is, quotes,
+// backslashes and every other byte escaped.
+std::string Quoted(const std::string& value) {
+    std::string text = "\"";
+    for (const char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '"' || b == '\\') {
+            text += '\\';
+            text += c;
+        } else if (b >= 0x20 && b < 0x7F) {
+            text += c;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+            text += escaped;
+        }
+    }
+    return text + "\"";
+}
+
+// A value an instrument gave, as JSON members: the text, and its exact bytes
+// where they are not UTF-8.
+std::string ValueJson(const std::string& name, const std::string& value) {
+    std::string json = ",\"" + name + "\":" + JsonString(value);
+    if (!IsUtf8(value)) {
+        json += ",\"" + name + "_hex\":\"" + HexText(value) + "\"";
+    }
+    return json;
+}
+
+}  // namespace
+
+void ScanReport::Identified(const LineName& line, const Find& find, const Identity& identity) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (json_) {
+        Emit("{\"event\":\"identified\"," + JsonPort(line) +
+             ",\"station\":" + std::to_string(find.station) + ValueJson("vendor", identity.vendor) +
+             ValueJson("product_code", identity.productCode) +
+             ValueJson("revision", identity.revision) + "}");
+        return;
+    }
+    std::string said;
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"vendor ", &identity.vendor},
+        {"product code ", &identity.productCode},
+        {"revision ", &identity.revision}};
+    for (const auto& [name, value] : fields) {
+        if (!value->empty()) {
+            said += (said.empty() ? "" : ", ") + std::string(name) + Quoted(*value);
+        }
+    }
+    Emit("Station " + std::to_string(find.station) + " on " + DisplayName(line) + " says it is " +
+         said);
+}
+
+void ScanReport::Answered(const LineName& line, const probelyn::Answered& answered, bool quiet) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ++answers_;
+    if (json_) {
+        Emit("{\"event\":\"answered\"," + JsonPort(line) + AnsweredJson(answered) + "}");
+    } else if (!quiet) {
+        Say(DisplayName(line) + ": " + AnsweredText(answered));
+    }
+}
+
+int ScanReport::Answers() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return answers_;
+}
+
 void ScanReport::Heard(const LineName& line, const Hearing& hearing) {
     const std::lock_guard<std::mutex> lock(mutex_);
     for (const probelyn::Heard& heard : hearing.heard) {
@@ -299,8 +460,12 @@ void ScanReport::Done() {
 void ScanReport::NothingFound(const std::string& what, bool listened) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!json_) {
+        const std::string answered =
+            answers_ == 0 ? ""
+                          : "; what answered without being an instrument of this family is said "
+                            "above";
         Say(std::string(listened ? "no traffic heard at any rate: " : "no instrument answered: ") +
-            what + ", in " + Seconds(Elapsed()) + " s");
+            what + ", in " + Seconds(Elapsed()) + " s" + answered);
     }
 }
 

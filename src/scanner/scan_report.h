@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "answers.h"
+#include "identification.h"
 #include "line_name.h"
 #include "line_timing.h"
 #include "listen_outcome.h"
@@ -25,6 +27,11 @@ class ScanReport {
     ScanReport(bool json, Output& out, std::FILE* err);
 
     void Found(const LineName& line, const Find& find);
+    // Who an instrument found says it is: on stdout after its find.
+    void Identified(const LineName& line, const Find& find, const Identity& identity);
+    // What answered without being a find: in JSON an event on stdout,
+    // otherwise a line in words on stderr unless `quiet`.
+    void Answered(const LineName& line, const probelyn::Answered& answered, bool quiet);
     // Traffic identified on a listened line: one event per protocol heard.
     void Heard(const LineName& line, const Hearing& hearing);
     // A failure on a line; where it came at a setting, its rate and framing.
@@ -53,6 +60,8 @@ class ScanReport {
     // clears it first.
     void Progress(const std::string& text);
     int Finds() const;
+    // How many answers that were no find were said.
+    int Answers() const;
     double Elapsed() const;
 
   private:
@@ -67,6 +76,7 @@ class ScanReport {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     mutable std::mutex mutex_;
     int finds_ = 0;
+    int answers_ = 0;
     bool progressShown_ = false;
 };
 

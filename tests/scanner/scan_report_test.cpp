@@ -136,6 +136,25 @@ TEST(UntriedTest, WhatWasNotTriedInWordsAndJson) {
               "\"framing\":\"8N1\"},{\"baud\":460800,\"framing\":\"8E1\"}]}]");
 }
 
+// What an instrument says of itself is untrusted: in words every byte that is
+// not printable ASCII escaped, in JSON valid UTF-8 with the exact bytes
+// beside where they are not.
+TEST_F(ScanReportTest, WhoAnInstrumentSaysItIsIsEscaped) {
+    const LineName line{.com = std::nullopt, .device = "/dev/ttyUSB0"};
+    const Find find{Protocol::Modbus, 19200, 17, Framing{}};
+    const Identity identity{"V\xFF\n", "\"x\\", ""};
+    ScanReport words(false, out_, err_);
+    words.Identified(line, find, identity);
+    ScanReport json(true, out_, err_);
+    json.Identified(line, find, identity);
+    EXPECT_EQ(Written(),
+              "Station 17 on /dev/ttyUSB0 says it is vendor \"V\\xFF\\x0A\", product code "
+              "\"\\\"x\\\\\"\n"
+              "{\"event\":\"identified\",\"port\":\"/dev/ttyUSB0\",\"com\":null,\"station\":17,"
+              "\"vendor\":\"V\xEF\xBF\xBD\\u000a\",\"vendor_hex\":\"56 FF 0A\",\"product_code\":"
+              "\"\\\"x\\\\\",\"revision\":\"\"}\n");
+}
+
 // What a listen heard, in words: one line per protocol heard, with the
 // framings that were not excluded.
 TEST_F(ScanReportTest, WhatWasHeardInWords) {
