@@ -55,6 +55,8 @@ class AnswersTest : public testing::Test {
         plan.lastStation = last;
         plan.rates = {9600};
         plan.stopAtFind = stopAtFind;
+        plan.order = ScanOrder::LikelyFirst;  // a setting met in each of the three passes
+        plan.change = SettingChange::OnOpenLine;
         plan.tellAnswers = plan.identify = true;
         const Clock::Duration start = clock_.Now();
         const ScanOutcome outcome = run_.DetectNow(plan, steps_, stop_.get_token());
@@ -73,10 +75,10 @@ class AnswersTest : public testing::Test {
 };
 
 // A Modbus device of another kind is told at once, at most eight a setting
-// and the rest counted; a gateway's "no device behind it" and bytes that
-// make no valid reply are gathered and told once when the line leaves the
-// setting. A reply's frame is read on within the probe's window (127 ms at
-// 9600), never past it.
+// and the rest counted as the line leaves the setting; a gateway's "no
+// device behind it" and bytes that make no valid reply are gathered and told
+// once a setting. A reply's frame is read on within the probe's window (127
+// ms at 9600), never past it, and no longer than 3.5 characters of silence.
 TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
     const auto at2 = [](Pieces pieces) {
         return [pieces](const std::string& r) { return r == ModbusRequest(2) ? pieces : Pieces{}; };
@@ -104,11 +106,16 @@ TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
          3,
          {Kind::NoValidReply},
          milliseconds(3 * 127)},
+        {"a frame cut short",
+         at2({{3, std::string("\x02\x03\x04\x12\x34", 5)}}),
+         3,
+         {Kind::NoValidReply},
+         milliseconds(254 + 3) + std::chrono::nanoseconds(3645833)},
         {"a bad CRC", at2({{3, Exception(2, 2).substr(0, 4) + "x"}}), 2, {Kind::NoValidReply}},
         {"another station", at2({{3, Exception(3, 2)}}), 2, {Kind::NoValidReply}},
         {"a gateway",
          [](const std::string& r) {
-             return Pieces{{3, Exception(r[0], 0x0B)}};
+             return Pieces{{3, Exception(r[0], 0x0A + (r[0] & 1))}};
          },
          3,
          {Kind::Gateway}},
@@ -118,7 +125,7 @@ TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
          },
          12,
          {Kind::Exception, Kind::Exception, Kind::Exception, Kind::Exception, Kind::Exception,
-          Kind::Exception, Kind::Exception, Kind::Exception, Kind::Unsaid}},
+          Kind::Exception, Kind::Exception, Kind::Exception, Kind::Unsaid, Kind::Unsaid}},
     };
     for (const auto& row : rows) {
         Replies(row.reply);
@@ -134,7 +141,7 @@ TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
         }
     }
     const Answered& last = steps_.answered.back();
-    EXPECT_EQ(last.count, 4);
+    EXPECT_EQ(last.count, 2);  // stations 11 and 12, after 9 and 10
     EXPECT_EQ(steps_.answered[0].station, 1);
     EXPECT_EQ(steps_.answered[0].reply.exception, 2);
 }

@@ -382,6 +382,11 @@ TEST_F(ScannerTest, NothingAtTheLikelyStationsIsSaidOnce) {
         << ran.err;
     EXPECT_EQ(LinesIn(ran.err), 2) << ran.err;
     EXPECT_EQ(LinesIn(Scan(args + Args{"--order", "as-given"}).err), 1);
+    // Not where something was found there.
+    const std::string found = Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 9});
+    const Ran all = Scan(Args{"--port", found, "--all"} + Args(args.begin() + 2, args.end()));
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.err, "");
 }
 
 // With --all the sweep goes on after a find.
