@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "port_discovery.h"
+#include "port_line.h"
 #include "pty_line.h"
-#include "serial_line.h"
 
 using namespace probelyn;
 
@@ -27,7 +27,7 @@ void TimePass(const char* title, const ComPortNames& names) {
     int listed = 0;
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kPasses; ++i) {
-        SerialLine line(names);
+        PortLine line(names);
         PortAccess access(line);
         SilentHost host;
         DiscoverPorts(access, host);

@@ -9,8 +9,8 @@
 
 #include "bus_line.h"
 #include "listen_run.h"
+#include "port_line.h"
 #include "scan_plan.h"
-#include "serial_line.h"
 
 using namespace probelyn;
 
@@ -25,7 +25,7 @@ void TimeToIdentify() {
     std::printf("%8s %12s %10s %s\n", "rate", "identified", "seconds", "stations");
     for (const int rate : kScanRates) {
         BusLine bus({Protocol::Modbus, {rate, {}}, {1, 2, 3}, {1, 2, 3}});
-        SerialLine line;
+        PortLine line;
         PortAccess access(line);
         SteadyClock clock;
         ListenPlan plan;

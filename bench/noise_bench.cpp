@@ -12,9 +12,9 @@
 #include <random>
 #include <thread>
 
+#include "port_line.h"
 #include "probes.h"
 #include "pty_line.h"
-#include "serial_line.h"
 
 using namespace probelyn;
 
@@ -66,7 +66,7 @@ double PerMillion(long finds, long probes) {
 int main(int argc, char* argv[]) {
     const long probes = argc > 1 ? std::atol(argv[1]) : 300000;
     PtyLine pty;
-    SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
+    PortLine line(ComPortNames::FromDevices({pty.SlavePath()}));
     if (line.Open({.line = {.com = 1}, .baud = 460800}) != 1) {
         return 1;
     }

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "instrument.h"
+#include "port_line.h"
 #include "probes.h"
 #include "pty_line.h"
-#include "serial_line.h"
 
 using namespace probelyn;
 
@@ -34,9 +34,9 @@ constexpr int kT = 50;
 
 // The line as a wait that never blocks sees it: every wait returns at once,
 // so the reply wait polls the count in a tight loop.
-class SpinningLine : public SerialLine {
+class SpinningLine : public PortLine {
   public:
-    using SerialLine::SerialLine;
+    using PortLine::PortLine;
     bool WaitForInput(std::chrono::nanoseconds, std::stop_token) override { return false; }
 };
 
@@ -145,7 +145,7 @@ class Interference {
 double ScanCpuShare(int noiseBytesPerSecond) {
     constexpr int kStations = 100;
     PtyLine pty;
-    Prober<SerialLine> prober(pty.SlavePath());
+    Prober<PortLine> prober(pty.SlavePath());
     std::unique_ptr<Interference> noise;
     if (noiseBytesPerSecond > 0) {
         noise = std::make_unique<Interference>(pty, noiseBytesPerSecond);
@@ -164,7 +164,7 @@ double ScanCpuShare(int noiseBytesPerSecond) {
 
 int main() {
     std::printf("LyraBus probes at 115200 baud on a pty, T = %d ms\n", kT);
-    const Figures blocking = Measure<SerialLine>();
+    const Figures blocking = Measure<PortLine>();
     const Figures spinning = Measure<SpinningLine>();
     std::printf("%-44s %12s %12s\n", "", "blocking", "spinning");
     std::printf("%-44s %9.1f us %9.1f us\n", "last reply byte -> verdict, median",

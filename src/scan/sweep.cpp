@@ -147,7 +147,8 @@ std::string StationsText(const Stations& stations) {
         text += i == 0 ? "" : i + 1 == stations.size() ? " and " : ", ";
         text += std::to_string(run.first);
         if (run.last != run.first) {
-            text += "-" + std::to_string(run.last);
+            text += '-';
+            text += std::to_string(run.last);
         }
     }
     return text;

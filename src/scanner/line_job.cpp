@@ -2,22 +2,22 @@
 
 #include <memory>
 
-#include "serial_line.h"
+#include "port_line.h"
 
 namespace probelyn {
 
 void LineJob::OnLine(const std::function<void(PortAccess&, Clock&)>& work) {
     // The line lives in this thread, which alone drives it.
-    SerialLine serial(ComPortNames::FromDevices({}), stopAll_.get_token());
-    serial.WhenTimed([this](const LineTiming& timing) {
+    PortLine line(ComPortNames::FromDevices({}), stopAll_.get_token());
+    line.WhenTimed([this](const LineTiming& timing) {
         marginMs_ = timing.replyMarginMs;
         report_.Timed(name_, timing);
     });
     std::unique_ptr<TracingLine> traced;
     if (trace_ != nullptr) {
-        traced = std::make_unique<TracingLine>(serial, *trace_);
+        traced = std::make_unique<TracingLine>(line, *trace_);
     }
-    PortAccess access(traced ? static_cast<PortComponent&>(*traced) : serial);
+    PortAccess access(traced ? static_cast<PortComponent&>(*traced) : line);
     SteadyClock clock;
     work(access, clock);
 }

@@ -1,15 +1,13 @@
 #include "line_selection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 
-#include "network_name.h"
 #include "port_discovery.h"
-#include "serial_line.h"
+#include "port_line.h"
 #include "skip_on_failure.h"
 #include "tcp_socket.h"
 
@@ -20,22 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::chrono::milliseconds kResolveLimit{5000};
-
-// n of "COMn" (either case), or nothing for any other name.
-std::optional<int> ComNumber(const std::string& name) {
-    if (name.size() < 4 || name.size() > 6) {
-        return std::nullopt;
-    }
-    std::string prefix = name.substr(0, 3);
-    std::transform(prefix.begin(), prefix.end(), prefix.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    const std::string digits = name.substr(3);
-    if (prefix != "COM" || !std::all_of(digits.begin(), digits.end(),
-                                        [](unsigned char c) { return std::isdigit(c); })) {
-        return std::nullopt;
-    }
-    return std::stoi(digits);
-}
 
 // The COM number the numbering gives the device, if any.
 std::optional<int> ComOf(const ComPortNames& numbering, const std::string& device) {
@@ -67,8 +49,8 @@ bool IsConsole(const std::string& device, const std::vector<std::string>& consol
 // Why the line does not open; empty when it opens, or when its device is not
 // there at all.
 std::string OpenRefusal(const LineName& line, bool listen, bool* gone) {
-    SerialLine serial(ComPortNames::FromDevices({}));
-    PortAccess access(serial);
+    PortLine port(ComPortNames::FromDevices({}));
+    PortAccess access(port);
     if (access.OpenPort({.line = line, .baud = 9600, .listen = listen})) {
         SkipOnFailure(access.Error(), [&] { access.ClosePort(); });
         return {};
@@ -77,25 +59,44 @@ std::string OpenRefusal(const LineName& line, bool listen, bool* gone) {
     return access.Error().description;
 }
 
-// What a line's name comes to: the device it leads to, or for a line over
-// the network each address its host resolves to, with its kind and port.
-// Two names whose keys meet are one line.
-std::vector<std::string> SameLineKeys(const std::string& name, std::stop_token stop) {
-    const ParsedAddress parsed = ParseNetworkName(name);
-    if (!IsNetworkName(name) || !parsed.address) {
-        return {ResolvedDevice(name)};
+// What a line comes to: the device it leads to, or for a line over the
+// network each address its host resolved to, with its kind and port. Two
+// lines whose keys meet are one line.
+std::vector<std::string> SameLineKeys(const LineName& line) {
+    if (!line.network) {
+        return {ResolvedDevice(line.device)};
     }
-    const NetworkAddress& address = *parsed.address;
-    Resolved resolved = ResolveHost(address.host, address.port, kResolveLimit, stop);
-    if (resolved.addresses.empty()) {
-        resolved.addresses.push_back(address.host);
+    const NetworkAddress& address = *line.network;
+    std::vector<std::string> hosts = address.resolved->addresses;
+    if (hosts.empty()) {
+        hosts.push_back(address.host);
     }
-    const std::string kind = name.substr(0, name.find(':'));
+    const std::string kind = address.kind == NetworkAddress::Kind::RawTcp ? "tcp" : "rfc2217";
     std::vector<std::string> keys;
-    for (const std::string& host : resolved.addresses) {
+    for (const std::string& host : hosts) {
         keys.push_back(kind + " " + host + " " + std::to_string(address.port));
     }
     return keys;
+}
+
+// The line as given, made whole: COMn with its device, a device with its COM
+// number, a line over the network with its host resolved, once, here. An
+// error when COMn has no device.
+std::string Completed(LineName& line, const ComPortNames& numbering, std::stop_token stop) {
+    if (line.com) {
+        const std::optional<std::string> device =
+            *line.com <= kHighestComPort ? numbering.DeviceFor(*line.com) : std::nullopt;
+        if (!device) {
+            return DisplayName(line) + " has no serial device";
+        }
+        line.device = *device;
+    } else if (line.network) {
+        NetworkAddress& address = *line.network;
+        address.resolved = ResolveHost(address.host, address.port, kResolveLimit, stop);
+    } else {
+        line.com = ComOf(numbering, line.device);
+    }
+    return {};
 }
 
 bool Meet(const std::vector<std::string>& a, const std::vector<std::string>& b) {
@@ -106,30 +107,23 @@ bool Meet(const std::vector<std::string>& a, const std::vector<std::string>& b) 
 
 }  // namespace
 
-GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames& numbering,
+GivenLines LinesGiven(const std::vector<LineName>& ports, const ComPortNames& numbering,
                       std::stop_token stop) {
     GivenLines given;
     std::vector<std::vector<std::string>> taken;  // the keys of the lines taken
-    for (const std::string& port : ports) {
-        LineName line{.com = std::nullopt, .device = port};
-        if (const std::optional<int> n = ComNumber(port)) {
-            const std::optional<std::string> device =
-                *n <= kHighestComPort ? numbering.DeviceFor(*n) : std::nullopt;
-            if (!device) {
-                return {{}, {}, port + " has no serial device"};
-            }
-            line = {n, *device};
-        } else if (!IsNetworkName(port)) {
-            line.com = ComOf(numbering, port);
+    for (const LineName& port : ports) {
+        LineName line = port;
+        if (std::string error = Completed(line, numbering, stop); !error.empty()) {
+            return {{}, {}, std::move(error)};
         }
-        std::vector<std::string> keys = SameLineKeys(line.device, stop);
+        std::vector<std::string> keys = SameLineKeys(line);
         const auto same = std::find_if(taken.begin(), taken.end(),
                                        [&](const auto& other) { return Meet(keys, other); });
         if (same != taken.end()) {
             const LineName& first = given.lines[static_cast<std::size_t>(same - taken.begin())];
             given.merged.push_back(
-                port +
-                (IsNetworkName(port)
+                DisplayName(port) +
+                (port.network
                      ? " is the server's port " + first.device + " leads to; it is scanned once"
                      : " is the device " + DisplayName(first) + " names; it is scanned once"));
             continue;

@@ -16,19 +16,20 @@ struct MachineLayout {
     std::string consoleList = "/sys/class/tty/console/active";
 };
 
-// The lines given with --port: COMn through the numbering, a line over the
-// network by its name (see network_name.h), any other name as the device it
-// is, with the COM number the numbering gives that device. One device given
-// under several names (a link and its target, say), or one server's port
-// under names that resolve to the same address, is used once, under the
-// first name; `merged` says which names were merged. Empty, with the reason
-// in `error`, when a COMn has no device. Resolving names ends at a stop.
+// The lines given with --port, as parsed: COMn through the numbering, a
+// line over the network with its host resolved (once, here), any other name
+// as the device it is, with the COM number the numbering gives that device.
+// One device given under several names (a link and its target, say), or one
+// server's port under names that resolve to the same address, is used once,
+// under the first name; `merged` says which names were merged. Empty, with
+// the reason in `error`, when a COMn has no device. Resolving names ends at
+// a stop.
 struct GivenLines {
     std::vector<LineName> lines;
     std::vector<std::string> merged;
     std::string error;
 };
-GivenLines LinesGiven(const std::vector<std::string>& ports, const ComPortNames& numbering,
+GivenLines LinesGiven(const std::vector<LineName>& ports, const ComPortNames& numbering,
                       std::stop_token stop = {});
 
 // The lines a scan takes when none is given: every line of the numbering

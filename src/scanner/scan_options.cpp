@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "framing.h"
-#include "network_name.h"
 
 namespace probelyn {
 
@@ -188,12 +187,11 @@ std::string TakeValue(const std::string& option, const std::string& value, ScanO
         }
         o.dwellMs = *ms;
     } else if (option == "--port") {
-        if (IsNetworkName(value)) {
-            if (const ParsedAddress parsed = ParseNetworkName(value); !parsed.address) {
-                return "--port " + parsed.error;
-            }
+        const ParsedLine parsed = ParseLineName(value);
+        if (!parsed.line) {
+            return "--port " + parsed.error;
         }
-        AddOnce(o.ports, value);
+        AddOnce(o.ports, *parsed.line);
     } else if (option == "--protocol") {
         const std::optional<Protocol> protocol = ProtocolNamed(value);
         if (!protocol) {
@@ -253,10 +251,12 @@ bool TakeFlag(const std::string& option, ScanOptions& o) {
     return false;
 }
 
-// A raw TCP line runs at the rate and framing its server is set to, which
-// the run must be told and which then hold for every line of the run.
+// A line that cannot set rate and framing (raw TCP) runs at those its
+// server is set to, which the run must be told and which then hold for
+// every line of the run.
 std::string RawTcpRefusal(ScanOptions& o, const std::vector<std::string>& given) {
-    if (std::none_of(o.ports.begin(), o.ports.end(), &IsRawTcpName)) {
+    if (std::all_of(o.ports.begin(), o.ports.end(),
+                    [](const LineName& line) { return AbilitiesOf(line).setsRateAndFraming; })) {
         return {};
     }
     if (o.plan.rates.size() != 1) {

@@ -10,7 +10,7 @@ namespace probelyn {
 // What probelyn-scan was asked to do, from its command line: the lines, and
 // the plan every line's scan follows (its line left for each scan to fill in).
 struct ScanOptions {
-    std::vector<std::string> ports;  // as given; none: every line found
+    std::vector<LineName> ports;  // as given, parsed; none: every line found
     ScanPlan plan;
     bool each = false;    // every line scanned until its own first find
     bool listen = false;  // listen to a live bus instead of probing

@@ -7,7 +7,6 @@
 #include "framing.h"
 #include "json_text.h"
 #include "line_job.h"
-#include "network_name.h"
 #include "probe_frames.h"
 
 namespace probelyn {
@@ -36,10 +35,11 @@ std::string FramingText(const Framing& framing) {
     return text;
 }
 
-// A raw TCP line runs at whatever its server is set to: the rate and framing
-// of a find there are the user's word, not found.
+// A line that cannot set rate and framing (raw TCP) runs at whatever its
+// server is set to: the rate and framing of a find there are the user's
+// word, not found.
 bool RateGiven(const LineName& line) {
-    return !line.com && IsRawTcpName(line.device);
+    return !AbilitiesOf(line).setsRateAndFraming;
 }
 
 std::string RateGivenText(const LineName& line) {
@@ -111,7 +111,8 @@ std::string UntriedText(const std::vector<Untried>& parts, const ScanPlan& plan,
 std::string UntriedJson(const std::vector<Untried>& parts) {
     std::string json = "[";
     for (const Untried& part : parts) {
-        json += (json.size() == 1 ? "" : ",") + PartJson(part);
+        json += json.size() == 1 ? "" : ",";
+        json += PartJson(part);
     }
     return json + "]";
 }

@@ -10,7 +10,6 @@
 #include "framing.h"
 #include "line_listen_job.h"
 #include "line_scan.h"
-#include "network_name.h"
 #include "standard_streams.h"
 
 namespace probelyn {
@@ -122,7 +121,8 @@ int Scanner::Scan() {
     std::vector<std::unique_ptr<LineProgress>> progress;
     std::vector<std::unique_ptr<LineJob>> jobs;
     for (const LineName& line : lines) {
-        if (options_.listen && !line.com && IsRawTcpName(line.device)) {
+        const LineAbilities abilities = AbilitiesOf(line);
+        if (options_.listen && !abilities.drivesModemLines && !abilities.marksErrors) {
             report_.Note(DisplayName(line) +
                          ": a raw TCP line can neither lower the modem lines nor mark errors; "
                          "the listen judges by frames alone");

@@ -15,8 +15,8 @@
 #include <fstream>
 
 #include "port_failure.h"
+#include "port_line.h"
 #include "pty_line.h"
-#include "serial_line.h"
 #include "temp_folder.h"
 
 namespace probelyn {
@@ -248,7 +248,7 @@ TEST(LineLockTest, LineThatAnotherProgramHoldsIsBusyAndItsLockStays) {
     if (Read(lock) != contents) {
         GTEST_SKIP() << "the system's lock folder is not writable here";
     }
-    SerialLine line(ComPortNames::FromDevices({device}));
+    PortLine line(ComPortNames::FromDevices({device}));
     try {
         line.Open({.line = {.com = 1}});
         ADD_FAILURE() << "opened a line another program holds";

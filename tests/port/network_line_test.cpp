@@ -14,7 +14,7 @@
 
 #include "byte_string.h"
 #include "port_failure.h"
-#include "serial_line.h"
+#include "port_line.h"
 
 namespace probelyn {
 
@@ -64,8 +64,9 @@ class Server {
         ::close(listener_);
     }
 
-    std::string Line(const std::string& scheme = "rfc2217") const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_);
+    // The line at this server, named as --port names it.
+    LineName Line(const std::string& scheme = "rfc2217") const {
+        return *ParseLineName(scheme + "://127.0.0.1:" + std::to_string(port_)).line;
     }
     int Accepted() const { return accepted_; }
 
@@ -177,11 +178,11 @@ struct Ending {
     Clock::duration took{};
 };
 
-Ending OpenAt9600(const std::string& line) {
-    SerialLine serial;
+Ending OpenAt9600(const LineName& line) {
+    PortLine serial;
     const Clock::time_point start = Clock::now();
     try {
-        serial.Open({.line = {.device = line}, .baud = 9600});
+        serial.Open({.line = line, .baud = 9600});
     } catch (const PortFailure& failure) {
         return {failure.Error(), failure.Description(), Clock::now() - start};
     }
@@ -262,10 +263,10 @@ TEST(NetworkLineTest, HostileServersFailClearlyAndSoon) {
 TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
     for (const std::string scheme : {"rfc2217", "tcp"}) {
         Server server(Fair());
-        SerialLine line;
-        line.Open({.line = {.device = server.Line(scheme)}, .baud = 9600});
+        PortLine line;
+        line.Open({.line = server.Line(scheme), .baud = 9600});
         line.Close();
-        line.Open({.line = {.device = server.Line(scheme)}, .baud = 19200});
+        line.Open({.line = server.Line(scheme), .baud = 19200});
         EXPECT_EQ(line.InputCount(), 0) << scheme;
         line.Close();
         for (int i = 0; i < 100 && server.Accepted() == 0; ++i) {
@@ -274,7 +275,7 @@ TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
         std::this_thread::sleep_for(50ms);
         EXPECT_EQ(server.Accepted(), 1) << scheme;
         const LineTiming timing = [&] {
-            line.Open({.line = {.device = server.Line(scheme)}, .baud = 9600});
+            line.Open({.line = server.Line(scheme), .baud = 9600});
             return line.Timing();
         }();
         EXPECT_TRUE(timing.network);
@@ -288,8 +289,8 @@ TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
 // trip's, not that one's.
 TEST(NetworkLineTest, ALateFirstAnswerDoesNotWidenTheWindows) {
     Server server(Fair({.firstRateDelayMs = 300}));
-    SerialLine line;
-    line.Open({.line = {.device = server.Line()}, .baud = 9600});
+    PortLine line;
+    line.Open({.line = server.Line(), .baud = 9600});
     EXPECT_LT(line.Timing().replyMarginMs, 300);
 }
 
@@ -301,8 +302,8 @@ TEST(NetworkLineTest, ARawDiscardDropsWhatCame) {
             Receive(fd, 20);
         }
     });
-    SerialLine line;
-    line.Open({.line = {.device = server.Line("tcp")}, .baud = 9600});
+    PortLine line;
+    line.Open({.line = server.Line("tcp"), .baud = 9600});
     std::this_thread::sleep_for(100ms);
     line.DiscardInput();
     EXPECT_EQ(line.InputCount(), 0);
@@ -327,9 +328,9 @@ TEST(NetworkLineTest, EverySettingIsAskedOfTheServer) {
     for (const auto& row : rows) {
         const Fairness how{.opened = Bytes({IAC, SB, 44, 106, 0x08, IAC, SE, 'x'})};
         Server server(Fair(how));
-        SerialLine line;
+        PortLine line;
         LineSettings settings = row.settings;
-        settings.line = {.device = server.Line()};
+        settings.line = server.Line();
         line.Open(settings);
         const std::vector<std::string> opening(how.asked->begin(),
                                                how.asked->begin() + row.asked.size());
@@ -346,8 +347,8 @@ TEST(NetworkLineTest, EverySettingIsAskedOfTheServer) {
 // the server never answers drops data for a second at most.
 TEST(NetworkLineTest, ADiscardDropsWhatWasOnItsWay) {
     Server server(Fair({.beforeAnswer = "stale", .afterPurge = "reply", .greeting = "hello"}));
-    SerialLine line;
-    line.Open({.line = {.device = server.Line()}, .baud = 9600});
+    PortLine line;
+    line.Open({.line = server.Line(), .baud = 9600});
     EXPECT_EQ(line.InputCount(), 0);
     line.DiscardInput();
     EXPECT_TRUE(line.WaitForInput(2s, {}));
@@ -355,8 +356,8 @@ TEST(NetworkLineTest, ADiscardDropsWhatWasOnItsWay) {
     EXPECT_EQ(line.Read(100), "reply");
 
     Server silent(Fair({.answeredPurges = 3, .late = "late"}));  // those that time the line
-    SerialLine other;
-    other.Open({.line = {.device = silent.Line()}, .baud = 9600});
+    PortLine other;
+    other.Open({.line = silent.Line(), .baud = 9600});
     other.DiscardInput();
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(other.InputCount(), 4);

@@ -1,5 +1,5 @@
 // The real line on pseudo-terminals, as during a scan.
-#include "serial_line.h"
+#include "port_line.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ std::string AllByteValues() {
 }
 
 // Polls InputCount until it reaches n (or two seconds pass).
-bool WaitForCount(SerialLine& line, int n) {
+bool WaitForCount(PortLine& line, int n) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (line.InputCount() < n) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -45,17 +45,17 @@ bool WaitForCount(SerialLine& line, int n) {
     return true;
 }
 
-class SerialLineTest : public testing::Test {
+class PortLineTest : public testing::Test {
   protected:
-    SerialLineTest() : line_(ComPortNames::FromDevices({pty_.SlavePath()})) {}
+    PortLineTest() : line_(ComPortNames::FromDevices({pty_.SlavePath()})) {}
 
     void OpenAt(int rate) { ASSERT_GE(line_.Open({.line = {.com = 1}, .baud = rate}), 1); }
 
     PtyLine pty_;
-    SerialLine line_;
+    PortLine line_;
 };
 
-TEST_F(SerialLineTest, EveryTableRateReachesTheOtherSide) {
+TEST_F(PortLineTest, EveryTableRateReachesTheOtherSide) {
     for (int rate : {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 76800, 115200, 230400,
                      460800, 9600}) {
         OpenAt(rate);
@@ -65,7 +65,7 @@ TEST_F(SerialLineTest, EveryTableRateReachesTheOtherSide) {
     EXPECT_EQ(line_.Close(), 0);
 }
 
-TEST_F(SerialLineTest, EveryByteValuePassesBothWays) {
+TEST_F(PortLineTest, EveryByteValuePassesBothWays) {
     OpenAt(115200);
     const std::string bytes = AllByteValues();
     line_.Write(bytes);
@@ -78,7 +78,7 @@ TEST_F(SerialLineTest, EveryByteValuePassesBothWays) {
     EXPECT_EQ(line_.InputCount(), 0);
 }
 
-TEST_F(SerialLineTest, ReadTakesAtMostWhatIsAskedAndLeavesTheRest) {
+TEST_F(PortLineTest, ReadTakesAtMostWhatIsAskedAndLeavesTheRest) {
     OpenAt(460800);
     pty_.Send(std::string(3000, 'x'));
     ASSERT_TRUE(WaitForCount(line_, 3000));
@@ -89,7 +89,7 @@ TEST_F(SerialLineTest, ReadTakesAtMostWhatIsAskedAndLeavesTheRest) {
     EXPECT_EQ(line_.InputCount(), 1991);
 }
 
-TEST_F(SerialLineTest, DiscardInputEmptiesTheLinesBufferAndTheSystemsQueue) {
+TEST_F(PortLineTest, DiscardInputEmptiesTheLinesBufferAndTheSystemsQueue) {
     OpenAt(9600);
     pty_.Send(std::string(100, 'a'));
     ASSERT_TRUE(WaitForCount(line_, 100));
@@ -102,7 +102,7 @@ TEST_F(SerialLineTest, DiscardInputEmptiesTheLinesBufferAndTheSystemsQueue) {
 }
 
 // An adapter pulled out: every member fails, as a device that is gone.
-TEST_F(SerialLineTest, VanishedLineFailsAsAGoneDevice) {
+TEST_F(PortLineTest, VanishedLineFailsAsAGoneDevice) {
     OpenAt(9600);
     pty_.Vanish();
     for (const auto& use : std::vector<std::function<void()>>{
@@ -118,14 +118,14 @@ TEST_F(SerialLineTest, VanishedLineFailsAsAGoneDevice) {
     EXPECT_THROW(line_.Write("abc"), PortFailure);
 }
 
-TEST_F(SerialLineTest, OpenWhileHeldReleasesTheEarlierLine) {
+TEST_F(PortLineTest, OpenWhileHeldReleasesTheEarlierLine) {
     PtyLine second;
-    SerialLine line(ComPortNames::FromDevices({pty_.SlavePath(), second.SlavePath()}));
+    PortLine line(ComPortNames::FromDevices({pty_.SlavePath(), second.SlavePath()}));
     ASSERT_EQ(line.Open({.line = {.com = 1}, .baud = 9600}), 1);
     ASSERT_EQ(line.Open({.line = {.com = 2}, .baud = 19200}), 1);
     EXPECT_EQ(second.OutputRate(), 19200);
     // The first line is free again for another program.
-    SerialLine other(ComPortNames::FromDevices({pty_.SlavePath()}));
+    PortLine other(ComPortNames::FromDevices({pty_.SlavePath()}));
     EXPECT_EQ(other.Open({.line = {.com = 1}}), 1);
 }
 
@@ -136,14 +136,14 @@ struct OpenFailureCase {
     const char* text;
 };
 
-TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
+TEST(PortLineOpenTest, FailuresCarryTheSystemsText) {
     const OpenFailureCase cases[] = {
         {"missing device", {"/nonexistent/ttyS0"}, 1, "No such file or directory"},
         {"no serial line", {"/dev/null"}, 1, "Inappropriate ioctl for device"},
         {"COMn without a device", {}, 5, "COM5 has no serial device"},
     };
     for (const OpenFailureCase& c : cases) {
-        SerialLine line(ComPortNames::FromDevices(c.devices));
+        PortLine line(ComPortNames::FromDevices(c.devices));
         try {
             line.Open({.line = {.com = c.number}});
             ADD_FAILURE() << c.title << ": opened";
@@ -155,7 +155,7 @@ TEST(SerialLineOpenTest, FailuresCarryTheSystemsText) {
 }
 
 // The dialout hint only where joining that group would open the device.
-TEST(SerialLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
+TEST(PortLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
     const std::string hint =
         "; join the dialout group: sudo usermod -aG dialout $USER, then log out and log in again";
     EXPECT_EQ(NoAccessText("root", "dialout", 020660),
@@ -170,14 +170,14 @@ TEST(SerialLineOpenTest, NoAccessNamesOwnerGroupAndMode) {
 
 // A second user of a line in this program: busy, whether it names the
 // device or a link to it.
-TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
+TEST(PortLineOpenTest, HeldLineIsReportedAsBusy) {
     PtyLine pty;
     TempFolder dir;
     const std::string link = dir.FilePath("ttyProbelynHeld");
     pty.LinkAt(link);
-    SerialLine holder(ComPortNames::FromDevices({link}));
+    PortLine holder(ComPortNames::FromDevices({link}));
     ASSERT_EQ(holder.Open({.line = {.com = 1}}), 1);
-    SerialLine line(ComPortNames::FromDevices({pty.SlavePath()}));
+    PortLine line(ComPortNames::FromDevices({pty.SlavePath()}));
     try {
         line.Open({.line = {.com = 1}});
         ADD_FAILURE() << "a held line opened twice";
@@ -190,15 +190,15 @@ TEST(SerialLineOpenTest, HeldLineIsReportedAsBusy) {
 }
 
 // A driver that takes any rate and runs the line at 9600 whatever is asked.
-class NineSixHundredLine : public SerialLine {
+class NineSixHundredLine : public PortLine {
   public:
-    using SerialLine::SerialLine;
+    using PortLine::PortLine;
 
   protected:
     int AppliedRate() override { return 9600; }
 };
 
-TEST(SerialLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
+TEST(PortLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
     PtyLine pty;
     NineSixHundredLine line(ComPortNames::FromDevices({pty.SlavePath()}));
     PortAccess access(line);
@@ -226,7 +226,7 @@ TEST(SerialLineOpenTest, RateTheDriverDidNotApplyIsAFailedOpen) {
     EXPECT_EQ(InspectLineLocks(pty.SlavePath()).verdict, LineLocks::Verdict::Ours);
 }
 
-TEST_F(SerialLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {
+TEST_F(PortLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {
     OpenAt(9600);
     EXPECT_FALSE(line_.WaitForInput(std::chrono::milliseconds(20), {}));
     pty_.Send("ab");
@@ -240,9 +240,9 @@ TEST_F(SerialLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {
     EXPECT_EQ(line_.Read(999), "abc");
 }
 
-TEST(SerialLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {
+TEST(PortLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {
     PtyLine pty;
-    SerialLine line(
+    PortLine line(
         ComPortNames::FromDevices({"/nonexistent/ttyS0", "/nonexistent/ttyS1", pty.SlavePath()}));
     PortAccess access(line);
     EXPECT_FALSE(access.CheckPort(1));
@@ -257,7 +257,7 @@ TEST(SerialLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {
 // The framing reaches the line as the pty keeps it (odd parity and two stop
 // bits show; even parity reads as none), and the line gets back at close the
 // settings it had before.
-TEST_F(SerialLineTest, FramingReachesTheLineAndTheSettingsComeBackAtClose) {
+TEST_F(PortLineTest, FramingReachesTheLineAndTheSettingsComeBackAtClose) {
     LineRates before;
     ASSERT_TRUE(ReadLineRates(pty_.MasterFd(), &before));
     for (const char* name : {"8N1", "8E1", "8O1", "8N2", "8E2", "8O2"}) {
@@ -277,7 +277,7 @@ TEST_F(SerialLineTest, FramingReachesTheLineAndTheSettingsComeBackAtClose) {
 
 // While open the line is this program's alone (other users' opens fail);
 // closed, it is anybody's again.
-TEST_F(SerialLineTest, LineIsExclusiveWhileOpen) {
+TEST_F(PortLineTest, LineIsExclusiveWhileOpen) {
     const auto exclusive = [&] {
         const int fd = ::open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         int flag = -1;
@@ -293,7 +293,7 @@ TEST_F(SerialLineTest, LineIsExclusiveWhileOpen) {
 
 // Scanning, a character received with an error is dropped; listening, it is
 // marked, parity checked.
-TEST_F(SerialLineTest, ListeningMarksErrorsScanningDropsThem) {
+TEST_F(PortLineTest, ListeningMarksErrorsScanningDropsThem) {
     for (const bool listen : {false, true}) {
         ASSERT_EQ(line_.Open({.line = {.com = 1}, .baud = 9600, .listen = listen}), 1);
         LineRates rates;
@@ -306,7 +306,7 @@ TEST_F(SerialLineTest, ListeningMarksErrorsScanningDropsThem) {
 
 // A reply that came while the line was closed is not judged by the next run;
 // nor one that came at the setting before, when the open line is set anew.
-TEST_F(SerialLineTest, WhatCameBeforeTheOpenIsDiscarded) {
+TEST_F(PortLineTest, WhatCameBeforeTheOpenIsDiscarded) {
     OpenAt(9600);
     line_.Close();
     pty_.Send("?\r");

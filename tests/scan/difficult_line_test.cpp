@@ -6,8 +6,8 @@
 #include "fake_scan_steps.h"
 #include "framing.h"
 #include "instrument.h"
+#include "port_line.h"
 #include "scan_run.h"
-#include "serial_line.h"
 
 namespace probelyn {
 
@@ -31,7 +31,7 @@ struct RealLineScan {
           run(access, clock) {}
     ScanOutcome Sweep(const ScanPlan& plan) { return run.DetectNow(plan, steps, {}); }
 
-    SerialLine line;
+    PortLine line;
     PortAccess access;
     SteadyClock clock;
     FakeScanSteps steps;

@@ -4,9 +4,9 @@
 
 #include "instrument.h"
 #include "modbus_peer.h"
+#include "port_line.h"
 #include "probes.h"
 #include "scan_plan.h"
-#include "serial_line.h"
 
 namespace probelyn {
 
@@ -39,7 +39,7 @@ struct Scanner {
         return found;
     }
 
-    SerialLine line;
+    PortLine line;
     SteadyClock clock;
     ReplyWait wait;
     Probes probes;

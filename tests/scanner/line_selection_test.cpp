@@ -15,6 +15,15 @@ namespace probelyn {
 
 namespace {
 
+// The lines given by name, parsed as --port parses them.
+GivenLines Given(const std::vector<std::string>& names, const ComPortNames& numbering) {
+    std::vector<LineName> lines;
+    for (const std::string& name : names) {
+        lines.push_back(*ParseLineName(name).line);
+    }
+    return LinesGiven(lines, numbering);
+}
+
 class LineSelectionTest : public testing::Test {
   protected:
     // A line under the name in the test's device folder; its path.
@@ -45,9 +54,9 @@ TEST_F(LineSelectionTest, EveryLineFoundIsTakenComNumbersUpTo100) {
     EXPECT_TRUE(census.unusable.empty());
     EXPECT_EQ(census.usable[99], (LineName{100, Path("ttyUSB99")}));
     EXPECT_EQ(census.usable[104], (LineName{std::nullopt, Path("ttyUSB104")}));
-    EXPECT_EQ(LinesGiven({"COM100"}, Numbering()).lines,
+    EXPECT_EQ(Given({"COM100"}, Numbering()).lines,
               (std::vector<LineName>{{100, Path("ttyUSB99")}}));
-    EXPECT_EQ(LinesGiven({"COM101"}, Numbering()).error, "COM101 has no serial device");
+    EXPECT_EQ(Given({"COM101"}, Numbering()).error, "COM101 has no serial device");
 }
 
 // The console is left out with its reason, also where a link leads to it (as
@@ -85,7 +94,7 @@ TEST_F(LineSelectionTest, OneDeviceUnderSeveralNamesIsScannedOnce) {
     const std::string alias = Path("alias");
     std::filesystem::create_symlink(second, alias);
     const GivenLines given =
-        LinesGiven({"COM2", alias, target, "com1", first, first, "/dev/null"}, Numbering());
+        Given({"COM2", alias, target, "com1", first, first, "/dev/null"}, Numbering());
     EXPECT_EQ(given.error, "");
     EXPECT_EQ(given.lines,
               (std::vector<LineName>{{2, second}, {1, first}, {std::nullopt, "/dev/null"}}));
@@ -96,9 +105,9 @@ TEST_F(LineSelectionTest, OneDeviceUnderSeveralNamesIsScannedOnce) {
                   first + " is the device COM1 (" + first + ") names; it is scanned once",
                   first + " is the device COM1 (" + first + ") names; it is scanned once"}));
     // A link given alone gets its device's COM number.
-    EXPECT_EQ(LinesGiven({alias}, Numbering()).lines, (std::vector<LineName>{{2, alias}}));
+    EXPECT_EQ(Given({alias}, Numbering()).lines, (std::vector<LineName>{{2, alias}}));
     for (const char* missing : {"COM3", "COM101", "COM0"}) {
-        const GivenLines none = LinesGiven({first, missing}, Numbering());
+        const GivenLines none = Given({first, missing}, Numbering());
         EXPECT_TRUE(none.lines.empty()) << missing;
         EXPECT_EQ(none.error, std::string(missing) + " has no serial device");
     }

@@ -102,7 +102,7 @@ TEST(ScanOptionsTest, ValuesGivenTwiceAreTakenOnce) {
     EXPECT_EQ(o.plan.rates, (std::vector<int>{9600, 19200}));
     EXPECT_EQ(o.plan.framings, (std::vector<Framing>{*FramingNamed("8E1"), Framing{}}));
     EXPECT_EQ(o.plan.protocols, std::vector<Protocol>{Protocol::Modbus});
-    EXPECT_EQ(o.ports, std::vector<std::string>{"COM2"});
+    EXPECT_EQ(o.ports, std::vector<LineName>{LineName{.com = 2}});
     EXPECT_FALSE(o.plan.stopAtFind);
     EXPECT_TRUE(o.help);
     EXPECT_EQ(o.plan.firstStation, 7);

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "port_failure.h"
-#include "serial_line.h"
+#include "port_line.h"
 
 namespace probelyn {
 
@@ -48,7 +48,7 @@ class WindowsLineTest : public testing::Test {
     }
 
     std::string port_;
-    SerialLine line_;
+    PortLine line_;
 };
 
 TEST_F(WindowsLineTest, EveryByteValuePassesBothWays) {
@@ -102,7 +102,7 @@ TEST_F(WindowsLineTest, ListeningDoublesA0377) {
 // A COM port with nothing behind it is a device that is not there, as a
 // missing device is on Linux.
 TEST_F(WindowsLineTest, PortThatDoesNotExistIsADeviceNotFound) {
-    SerialLine line;
+    PortLine line;
     try {
         line.Open({.line = {.com = 98, .device = "COM98"}, .baud = 9600});
         ADD_FAILURE() << "COM98 opened";

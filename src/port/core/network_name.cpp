@@ -45,10 +45,6 @@ bool IsNetworkName(const std::string& name) {
     return name.starts_with(kRfc2217Scheme) || name.starts_with(kTcpScheme);
 }
 
-bool IsRawTcpName(const std::string& name) {
-    return name.starts_with(kTcpScheme);
-}
-
 ParsedAddress ParseNetworkName(const std::string& name) {
     using Kind = NetworkAddress::Kind;
     const bool rfc2217 = name.starts_with(kRfc2217Scheme);
@@ -64,9 +60,13 @@ ParsedAddress ParseNetworkName(const std::string& name) {
     return parsed;
 }
 
+std::string HostPortText(const std::string& host, int port) {
+    const bool v6 = host.find(':') != std::string::npos;
+    return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
 std::string ServerText(const NetworkAddress& address) {
-    const bool v6 = address.host.find(':') != std::string::npos;
-    return (v6 ? "[" + address.host + "]" : address.host) + ":" + std::to_string(address.port);
+    return HostPortText(address.host, address.port);
 }
 
 }  // namespace probelyn

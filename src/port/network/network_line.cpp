@@ -27,7 +27,7 @@ bool NetworkLine::Connect() {
         return false;
     }
     const Steady::time_point start = Steady::now();
-    socket_ = std::make_unique<TcpSocket>(address_.host, address_.port, kConnectLimit, stop_);
+    socket_ = std::make_unique<TcpSocket>(address_, kConnectLimit, stop_);
     Measured(Steady::now() - start);
     return true;
 }
@@ -51,34 +51,33 @@ void NetworkLine::Close() {
 
 void NetworkLine::Pull() {
     std::string received;
-    while (held_.size() < kHeldBytes &&
-           socket_->ReceiveInto(received, kHeldBytes - held_.size()) > 0) {
+    while (held_.size() < kHeldBytes && socket_->Read(received, kHeldBytes - held_.size()) > 0) {
         const std::string reply = Decode(received);
         received.clear();
         if (!reply.empty()) {
-            socket_->Send(reply);
+            socket_->Write(reply);
         }
     }
 }
 
-std::size_t NetworkLine::Queued() {
+std::size_t NetworkLine::InputCount() {
     Pull();
     return held_.size();
 }
 
-void NetworkLine::ReadInto(std::string& into, std::size_t max) {
+void NetworkLine::Read(std::string& into, std::size_t max) {
     Pull();
     const std::size_t n = std::min(max, held_.size());
     into.append(held_, 0, n);
     held_.erase(0, n);
 }
 
-bool NetworkLine::AwaitInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
+bool NetworkLine::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
     const Steady::time_point deadline = Steady::now() + timeout;
     Pull();
     while (held_.empty() && !stop.stop_requested()) {
         const auto left = deadline - Steady::now();
-        if (left <= Steady::duration::zero() || !socket_->AwaitReceivable(left, stop)) {
+        if (left <= Steady::duration::zero() || !socket_->WaitForInput(left, stop)) {
             break;
         }
         Pull();  // what came may be negotiation alone
@@ -104,7 +103,7 @@ std::string RawTcpLine::Decode(std::string_view received) {
 }
 
 void RawTcpLine::Write(const std::string& bytes) {
-    Socket().Send(bytes);
+    Socket().Write(bytes);
 }
 
 void RawTcpLine::DiscardInput() {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "com_port_codec.h"
-#include "line_transport.h"
+#include "line_backend.h"
 #include "network_name.h"
 #include "tcp_socket.h"
 
@@ -13,10 +13,10 @@ namespace probelyn {
 
 // A serial line at a server on the network, carried over one TCP
 // connection for the line's whole run: made at the first Open, kept when
-// the line closes between settings, ended with the transport. Received data
+// the line closes between settings, ended with the backend. Received data
 // is held in a bounded buffer of its own; beyond it the bytes wait with the
 // system and the server. Every failure names the line as given.
-class NetworkLine : public LineTransport {
+class NetworkLine : public LineBackend {
   public:
     // How long name resolution and connecting may take, each.
     static constexpr std::chrono::milliseconds kConnectLimit{5000};
@@ -28,9 +28,9 @@ class NetworkLine : public LineTransport {
 
     void Close() override;
     int AppliedRate() override { return -1; }
-    std::size_t Queued() override;
-    void ReadInto(std::string& into, std::size_t max) override;
-    bool AwaitInput(std::chrono::nanoseconds timeout, std::stop_token stop) override;
+    std::size_t InputCount() override;
+    void Read(std::string& into, std::size_t max) override;
+    bool WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) override;
     LineTiming Timing() const override { return timing_; }
 
   protected:
@@ -71,8 +71,8 @@ class RawTcpLine : public NetworkLine {
 };
 
 // Telnet with the COM port option (RFC 2217): the server sets rate, framing
-// and modem lines as asked at each Open, and answers each setting, which is
-// compared with what was asked.
+// and modem lines as asked at each Open, and answers each setting: the
+// framing is compared with what was asked, the rate given as the rate applied.
 class Rfc2217Line : public NetworkLine {
   public:
     // How long an answer of the server may take.
@@ -84,9 +84,11 @@ class Rfc2217Line : public NetworkLine {
     // The settings asked of the server and answered, and what was on its
     // way purged.
     void ChangeSettings(const LineSettings& settings) override;
+    // The rate the server answered.
+    int AppliedRate() override;
     void Write(const std::string& bytes) override;
     void DiscardInput() override;
-    std::size_t Queued() override;
+    std::size_t InputCount() override;
 
   private:
     std::string Decode(std::string_view received) override;
@@ -96,7 +98,9 @@ class Rfc2217Line : public NetworkLine {
     // Takes from the server until `done` or the limit; false at the limit.
     template <typename Done>
     bool AwaitServer(Done done);
-    void RefuseAnswersUnlike(const LineSettings& settings);
+    // Fails when the server answered another framing than asked (the rate
+    // is judged where every line's is).
+    void RefuseFramingUnlike(const LineSettings& settings);
     // Times a few more round trips, once the connection's first setting is
     // in place.
     void TimePurges();

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "framing.h"
 #include "network_line.h"
 #include "port_failure.h"
@@ -58,12 +60,12 @@ bool Rfc2217Line::AwaitServer(Done done) {
         if (left <= Steady::duration::zero() || stop_.stop_requested()) {
             return false;
         }
-        Socket().AwaitReceivable(left, stop_);
+        Socket().WaitForInput(left, stop_);
     }
 }
 
 void Rfc2217Line::Negotiate() {
-    Socket().Send(codec_.Greeting());
+    Socket().Write(codec_.Greeting());
     bool answered = false;
     try {
         answered = AwaitServer([&] { return codec_.Ready() || !codec_.Refusal().empty(); });
@@ -97,7 +99,7 @@ void Rfc2217Line::Apply(const LineSettings& settings, bool first) {
         asked += codec_.Ask(SetLineStateMask, v::kErrorStates);
     }
     const Steady::time_point sent = Steady::now();
-    Socket().Send(asked);
+    Socket().Write(asked);
     const bool rate = AwaitServer([&] { return !codec_.Awaiting(SetBaudRate); });
     if (rate) {
         Measured(Steady::now() - sent);
@@ -109,7 +111,7 @@ void Rfc2217Line::Apply(const LineSettings& settings, bool first) {
         throw PortFailure(LineError::Network, "the server " + ServerText(address_) +
                                                   " did not answer the line's settings within 1 s");
     }
-    RefuseAnswersUnlike(settings);
+    RefuseFramingUnlike(settings);
     if (first) {
         TimePurges();
     }
@@ -121,7 +123,7 @@ void Rfc2217Line::TimePurges() {
     // is the shortest of a few more, each a purge of nothing yet received.
     for (int i = 0; i < kTimedPurges; ++i) {
         const Steady::time_point sent = Steady::now();
-        Socket().Send(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
+        Socket().Write(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
         if (!AwaitServer([&] { return !codec_.Awaiting(ComCommand::PurgeData); })) {
             codec_.StopDropping();
             return;  // a server that does not answer purges: the first answer stands
@@ -130,14 +132,14 @@ void Rfc2217Line::TimePurges() {
     }
 }
 
-void Rfc2217Line::RefuseAnswersUnlike(const LineSettings& settings) {
+int Rfc2217Line::AppliedRate() {
+    // An answer beyond any rate reads as a rate no line runs at.
+    return static_cast<int>(
+        std::min<std::uint32_t>(codec_.Answer(ComCommand::SetBaudRate).value_or(0), 0x7FFFFFFF));
+}
+
+void Rfc2217Line::RefuseFramingUnlike(const LineSettings& settings) {
     using enum ComCommand;
-    const std::uint32_t rate = codec_.Answer(SetBaudRate).value_or(0);
-    if (rate != static_cast<std::uint32_t>(settings.baud)) {
-        throw PortFailure(LineError::RateNotApplied,
-                          name_ + " does not run at " + std::to_string(settings.baud) +
-                              " baud (the server set " + std::to_string(rate) + ")");
-    }
     const std::uint32_t size = codec_.Answer(SetDataSize).value_or(0);
     const std::uint32_t parity = codec_.Answer(SetParity).value_or(0);
     const std::uint32_t stop = codec_.Answer(SetStopSize).value_or(0);
@@ -154,13 +156,13 @@ std::string Rfc2217Line::Decode(std::string_view received) {
 }
 
 void Rfc2217Line::Write(const std::string& bytes) {
-    Socket().Send(ComPortCodec::Escaped(bytes));
+    Socket().Write(ComPortCodec::Escaped(bytes));
 }
 
 void Rfc2217Line::DiscardInput() {
     EndOverduePurge();
     held_.clear();
-    Socket().Send(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
+    Socket().Write(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
     purgeDeadline_ = Steady::now() + kAnswerLimit;
 }
 
@@ -170,9 +172,9 @@ void Rfc2217Line::EndOverduePurge() {
     }
 }
 
-std::size_t Rfc2217Line::Queued() {
+std::size_t Rfc2217Line::InputCount() {
     EndOverduePurge();
-    return NetworkLine::Queued();
+    return NetworkLine::InputCount();
 }
 
 }  // namespace probelyn

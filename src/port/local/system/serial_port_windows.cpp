@@ -1,5 +1,5 @@
-// The Win32 side of a line: a COM port opened for overlapped I/O, its DCB and
-// time-outs, and waits on its receive events beside a stop event.
+// The serial port on Windows: a COM port opened for overlapped I/O, its DCB
+// and time-outs, and waits on its receive events beside a stop event.
 #include <windows.h>
 
 #include <algorithm>
@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "error_marks.h"
-#include "line_os.h"
 #include "port_failure.h"
+#include "serial_port.h"
 
 namespace probelyn {
 
@@ -125,8 +125,8 @@ DWORD Finish(HANDLE port, OVERLAPPED& op, BOOL started) {
 
 }  // namespace
 
-struct OsLine::State {
-    ~State() {
+struct SerialPort::Device {
+    ~Device() {
         if (restore) {
             ::SetCommState(port, &found);
         }
@@ -149,71 +149,85 @@ struct OsLine::State {
     MMRESULT period = ::timeBeginPeriod(1);
 };
 
-OsLine::OsLine(const std::string& device, const LineSettings& settings)
-    : state_(std::make_unique<State>()) {
-    State& s = *state_;
-    s.listen = settings.listen;
-    const std::string path = device.rfind("\\\\.\\", 0) == 0 ? device : "\\\\.\\" + device;
-    s.port = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (s.port == INVALID_HANDLE_VALUE) {
+void SerialPort::DeviceClose::operator()(Device* device) const {
+    delete device;
+}
+
+namespace {
+
+void Apply(HANDLE port, const DCB& found, const LineSettings& settings) {
+    DCB raw = Raw(found, settings);
+    if (!::SetCommState(port, &raw)) {
+        Fail(LineError::SettingRefused, ::GetLastError());
+    }
+    if (!::PurgeComm(port, PURGE_RXCLEAR)) {
         Fail(::GetLastError());
     }
-    s.found.DCBlength = sizeof s.found;
-    if (!::GetCommState(s.port, &s.found)) {
+}
+
+}  // namespace
+
+SerialPort::OpenDevice SerialPort::Opened(const std::string& path, const LineSettings& settings) {
+    OpenDevice device(new Device);
+    Device& d = *device;
+    d.listen = settings.listen;
+    const std::string name = path.rfind("\\\\.\\", 0) == 0 ? path : "\\\\.\\" + path;
+    d.port = ::CreateFileW(Wide(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (d.port == INVALID_HANDLE_VALUE) {
+        Fail(::GetLastError());
+    }
+    d.found.DCBlength = sizeof d.found;
+    if (!::GetCommState(d.port, &d.found)) {
         Fail(LineError::NotOpen, ::GetLastError());  // not a serial port
     }
-    s.restore = true;
-    ChangeSettings(settings);
+    d.restore = true;
+    Apply(d.port, d.found, settings);
     // Reads return at once with what is there; waits are on receive events.
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
-    if (!::SetCommTimeouts(s.port, &timeouts) || !::SetCommMask(s.port, EV_RXCHAR) ||
-        !::PurgeComm(s.port, PURGE_RXCLEAR | PURGE_RXABORT)) {
+    if (!::SetCommTimeouts(d.port, &timeouts) || !::SetCommMask(d.port, EV_RXCHAR) ||
+        !::PurgeComm(d.port, PURGE_RXCLEAR | PURGE_RXABORT)) {
         Fail(::GetLastError());
     }
+    return device;
 }
 
-OsLine::~OsLine() = default;
-
-void OsLine::ChangeSettings(const LineSettings& settings) {
-    DCB raw = Raw(state_->found, settings);
-    if (!::SetCommState(state_->port, &raw)) {
-        Fail(LineError::SettingRefused, ::GetLastError());
-    }
-    if (!::PurgeComm(state_->port, PURGE_RXCLEAR)) {
-        Fail(::GetLastError());
-    }
+void SerialPort::ChangeSettings(const LineSettings& settings) {
+    Device& d = Held();
+    Apply(d.port, d.found, settings);
 }
 
-int OsLine::AppliedRate() const {
+int SerialPort::AppliedRate() {
     DCB state{};
     state.DCBlength = sizeof state;
-    return ::GetCommState(state_->port, &state) ? static_cast<int>(state.BaudRate) : -1;
+    return ::GetCommState(Held().port, &state) ? static_cast<int>(state.BaudRate) : -1;
 }
 
-std::size_t OsLine::Queued() {
+std::size_t SerialPort::InputCount() {
+    Device& d = Held();
     COMSTAT status{};
     DWORD errors = 0;
-    if (!::ClearCommError(state_->port, &errors, &status)) {
+    if (!::ClearCommError(d.port, &errors, &status)) {
         Fail(::GetLastError());
     }
-    state_->errored = state_->errored || (errors & (CE_FRAME | CE_RXPARITY | CE_BREAK)) != 0;
+    d.errored = d.errored || (errors & (CE_FRAME | CE_RXPARITY | CE_BREAK)) != 0;
     return status.cbInQue;
 }
 
-void OsLine::ReadInto(std::string& into, std::size_t max) {
+void SerialPort::Read(std::string& into, std::size_t max) {
+    Device& d = Held();
     // Only what is queued is asked for: a read of more could wait.
-    for (std::size_t want = std::min(max, Queued()); want > 0; want = std::min(max, Queued())) {
+    for (std::size_t want = std::min(max, InputCount()); want > 0;
+         want = std::min(max, InputCount())) {
         char bytes[1024];
         OVERLAPPED op{};
-        op.hEvent = state_->io;
+        op.hEvent = d.io;
         const auto size = static_cast<DWORD>(std::min(want, sizeof bytes));
-        const DWORD got =
-            Finish(state_->port, op, ::ReadFile(state_->port, bytes, size, nullptr, &op));
-        if (state_->listen) {
-            AppendMarked(into, std::string(bytes, got), state_->errored);
+        const DWORD got = Finish(d.port, op, ::ReadFile(d.port, bytes, size, nullptr, &op));
+        if (d.listen) {
+            AppendMarked(into, std::string(bytes, got), d.errored);
         } else {
             into.append(bytes, got);
         }
@@ -224,33 +238,34 @@ void OsLine::ReadInto(std::string& into, std::size_t max) {
     }
 }
 
-void OsLine::Write(const std::string& bytes) {
+void SerialPort::Write(const std::string& bytes) {
+    Device& d = Held();
     OVERLAPPED op{};
-    op.hEvent = state_->io;
+    op.hEvent = d.io;
     const DWORD sent = Finish(
-        state_->port, op,
-        ::WriteFile(state_->port, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &op));
+        d.port, op,
+        ::WriteFile(d.port, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &op));
     if (sent < bytes.size()) {
         throw PortFailure(LineError::Io, "The line takes no more bytes to send");
     }
 }
 
-void OsLine::DiscardInput() {
-    if (!::PurgeComm(state_->port, PURGE_RXCLEAR)) {
+void SerialPort::DiscardInput() {
+    if (!::PurgeComm(Held().port, PURGE_RXCLEAR)) {
         Fail(::GetLastError());
     }
 }
 
-bool OsLine::AwaitInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
+bool SerialPort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
     using Clock = std::chrono::steady_clock;
-    State& s = *state_;
+    Device& d = Held();
     const Clock::time_point deadline = Clock::now() + timeout;
-    ::ResetEvent(s.stop);
-    const std::stop_callback onStop(stop, [event = s.stop] { ::SetEvent(event); });
+    ::ResetEvent(d.stop);
+    const std::stop_callback onStop(stop, [event = d.stop] { ::SetEvent(event); });
     // A receive event may also come without a byte (Wine polls): each one
     // is followed by a look at the queue.
     for (;;) {
-        if (Queued() > 0) {
+        if (InputCount() > 0) {
             return true;
         }
         const auto left =
@@ -259,21 +274,21 @@ bool OsLine::AwaitInput(std::chrono::nanoseconds timeout, std::stop_token stop) 
             return false;
         }
         OVERLAPPED op{};
-        op.hEvent = s.io;
+        op.hEvent = d.io;
         DWORD events = 0;
-        if (::WaitCommEvent(s.port, &events, &op)) {
+        if (::WaitCommEvent(d.port, &events, &op)) {
             continue;
         }
         if (::GetLastError() != ERROR_IO_PENDING) {
             Fail(::GetLastError());
         }
-        const HANDLE both[2] = {s.io, s.stop};
+        const HANDLE both[2] = {d.io, d.stop};
         if (::WaitForMultipleObjects(2, both, FALSE, static_cast<DWORD>(left.count())) !=
             WAIT_OBJECT_0) {
-            ::CancelIoEx(s.port, &op);
+            ::CancelIoEx(d.port, &op);
         }
         DWORD ignored = 0;
-        ::GetOverlappedResult(s.port, &op, &ignored, TRUE);
+        ::GetOverlappedResult(d.port, &op, &ignored, TRUE);
     }
 }
 

@@ -1,5 +1,5 @@
-// The termios side of a line. Kept apart from <termios.h>, whose definitions
-// clash with the kernel's termios2.
+// The serial port on Linux: termios2, kept apart from <termios.h>, whose
+// definitions clash with the kernel's.
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "line_os.h"
 #include "line_rate.h"
 #include "port_failure.h"
+#include "serial_port.h"
 
 namespace probelyn {
 
@@ -87,8 +87,8 @@ void RequestLowLatency(int fd) {
 
 }  // namespace
 
-struct OsLine::State {
-    ~State() {
+struct SerialPort::Device {
+    ~Device() {
         if (restore) {
             ::ioctl(fd, TCSETS2, &found);
             ::ioctl(fd, TIOCNXCL);  // others may open it again, as before
@@ -107,55 +107,70 @@ struct OsLine::State {
     int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once a stop comes
 };
 
-OsLine::OsLine(const std::string& device, const LineSettings& settings)
-    : state_(std::make_unique<State>()) {
-    State& s = *state_;
-    s.fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (s.fd == -1) {
-        Fail(errno);
-    }
-    if (::ioctl(s.fd, TCGETS2, &s.found) == -1) {
-        Fail(LineError::NotOpen, errno);  // not a serial line
-    }
-    if (::ioctl(s.fd, TIOCEXCL) == -1) {
-        Fail(errno);
-    }
-    s.restore = true;
-    ChangeSettings(settings);
-    int lines = TIOCM_DTR | TIOCM_RTS;
-    // A pty has no modem lines: not a failure.
-    ::ioctl(s.fd, settings.listen ? TIOCMBIC : TIOCMBIS, &lines);
-    RequestLowLatency(s.fd);
-    ::ioctl(s.fd, TCFLSH, TCIFLUSH);
+void SerialPort::DeviceClose::operator()(Device* device) const {
+    delete device;
 }
 
-OsLine::~OsLine() = default;
+namespace {
 
-void OsLine::ChangeSettings(const LineSettings& settings) {
-    const termios2 raw = Raw(state_->found, settings);
-    if (::ioctl(state_->fd, TCSETS2, &raw) == -1) {
+void Apply(int fd, const termios2& found, const LineSettings& settings) {
+    const termios2 raw = Raw(found, settings);
+    if (::ioctl(fd, TCSETS2, &raw) == -1) {
         Fail(LineError::SettingRefused, errno);
     }
-    DiscardInput();
+    if (::ioctl(fd, TCFLSH, TCIFLUSH) == -1) {
+        Fail(errno);
+    }
 }
 
-int OsLine::AppliedRate() const {
+}  // namespace
+
+SerialPort::OpenDevice SerialPort::Opened(const std::string& path, const LineSettings& settings) {
+    OpenDevice device(new Device);
+    Device& d = *device;
+    d.fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (d.fd == -1) {
+        Fail(errno);
+    }
+    if (::ioctl(d.fd, TCGETS2, &d.found) == -1) {
+        Fail(LineError::NotOpen, errno);  // not a serial line
+    }
+    if (::ioctl(d.fd, TIOCEXCL) == -1) {
+        Fail(errno);
+    }
+    d.restore = true;
+    Apply(d.fd, d.found, settings);
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    // A pty has no modem lines: not a failure.
+    ::ioctl(d.fd, settings.listen ? TIOCMBIC : TIOCMBIS, &lines);
+    RequestLowLatency(d.fd);
+    ::ioctl(d.fd, TCFLSH, TCIFLUSH);
+    return device;
+}
+
+void SerialPort::ChangeSettings(const LineSettings& settings) {
+    Device& d = Held();
+    Apply(d.fd, d.found, settings);
+}
+
+int SerialPort::AppliedRate() {
     LineRates rates;
-    return ReadLineRates(state_->fd, &rates) ? rates.output : -1;
+    return ReadLineRates(Held().fd, &rates) ? rates.output : -1;
 }
 
-std::size_t OsLine::Queued() {
+std::size_t SerialPort::InputCount() {
     int count = 0;
-    if (::ioctl(state_->fd, FIONREAD, &count) == -1) {
+    if (::ioctl(Held().fd, FIONREAD, &count) == -1) {
         Fail(errno);
     }
     return static_cast<std::size_t>(count);
 }
 
-void OsLine::ReadInto(std::string& into, std::size_t max) {
+void SerialPort::Read(std::string& into, std::size_t max) {
+    const int fd = Held().fd;
     char bytes[1024];
     while (max > 0) {
-        const ssize_t n = ::read(state_->fd, bytes, std::min(max, sizeof bytes));
+        const ssize_t n = ::read(fd, bytes, std::min(max, sizeof bytes));
         if (n > 0) {
             into.append(bytes, static_cast<std::size_t>(n));
             max -= static_cast<std::size_t>(n);
@@ -169,14 +184,15 @@ void OsLine::ReadInto(std::string& into, std::size_t max) {
     }
 }
 
-void OsLine::Write(const std::string& bytes) {
+void SerialPort::Write(const std::string& bytes) {
+    const int fd = Held().fd;
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(state_->fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n >= 0) {
             done += static_cast<std::size_t>(n);
         } else if (errno == EAGAIN) {
-            pollfd room{state_->fd, POLLOUT, 0};
+            pollfd room{fd, POLLOUT, 0};
             if (::poll(&room, 1, kWriteWaitMs) == 0) {
                 throw PortFailure(LineError::Io, "The line takes no more bytes to send");
             }
@@ -186,24 +202,24 @@ void OsLine::Write(const std::string& bytes) {
     }
 }
 
-void OsLine::DiscardInput() {
-    if (::ioctl(state_->fd, TCFLSH, TCIFLUSH) == -1) {
+void SerialPort::DiscardInput() {
+    if (::ioctl(Held().fd, TCFLSH, TCIFLUSH) == -1) {
         Fail(errno);
     }
 }
 
-bool OsLine::AwaitInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
-    State& s = *state_;
+bool SerialPort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
+    Device& d = Held();
     std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t emptied = ::read(s.wake, &count, sizeof count);
-    const std::stop_callback onStop(stop, [wake = s.wake] {
+    [[maybe_unused]] const ssize_t emptied = ::read(d.wake, &count, sizeof count);
+    const std::stop_callback onStop(stop, [wake = d.wake] {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
     });
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec limit{static_cast<time_t>(whole.count()),
                          static_cast<long>((timeout - whole).count())};
-    pollfd fds[2] = {{s.fd, POLLIN, 0}, {s.wake, POLLIN, 0}};
+    pollfd fds[2] = {{d.fd, POLLIN, 0}, {d.wake, POLLIN, 0}};
     if (::ppoll(fds, 2, &limit, nullptr) == -1) {
         if (errno == EINTR) {
             return false;  // the caller looks at the clock again
