@@ -3,12 +3,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "device_catalogue.h"
 #include "port_discovery.h"
 #include "port_failure.h"
 #include "progress_cells.h"
 #include "protocol.h"
-#include "serial_line.h"
 #include "window_texts.h"
 
 namespace probelyn {
@@ -39,7 +37,7 @@ class WindowCore::Discovery : public DiscoveryHost {
         PortEntry entry{DisplayName({.com = n}), n, {}};
         // Which adapter the entry is: its device and what the system knows.
         if (const std::optional<std::string> device = core_.names_.DeviceFor(n)) {
-            entry.description = catalogue_.Describe(*device);
+            entry.description = core_.describe_ ? core_.describe_(*device) : *device;
         }
         core_.surface_.AddPortEntry(entry);
         ++listed_;
@@ -67,7 +65,6 @@ class WindowCore::Discovery : public DiscoveryHost {
 
   private:
     WindowCore& core_;
-    DeviceCatalogue catalogue_;
     std::string reasons_;
     int listed_ = 0;
 };
@@ -118,10 +115,11 @@ class WindowCore::RunSteps : public ScanSteps {
 };
 
 WindowCore::WindowCore(WindowSurface& surface, std::unique_ptr<PortComponent> port,
-                       ComPortNames names, Clock* clock)
+                       ComPortNames names, Clock* clock, DeviceDescriber describe)
     : surface_(surface),
-      Prt(port ? std::move(port) : std::make_unique<SerialLine>(names)),
+      Prt(std::move(port)),
       names_(std::move(names)),
+      describe_(std::move(describe)),
       access_(*Prt),
       steps_(std::make_unique<RunSteps>(*this)),
       run_(std::make_unique<ScanRun>(access_, clock != nullptr ? *clock : steady_)) {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -24,16 +25,21 @@ struct StartUp {
     std::string reasons;
 };
 
+// What a window's list says of a device: which adapter it is, as the
+// system knows it.
+using DeviceDescriber = std::function<std::string(const std::string& device)>;
+
 // Everything of the window that is not drawing: start-up discovery, run
 // control, the run's steps in the window's words and its boxes. A toolkit's
-// window owns one and draws what it is told through its surface.
+// window owns one and draws what it is told through its surface; the
+// window's program hands it the line.
 class WindowCore {
   public:
-    // Drives the given port component, the system's serial line when none;
-    // names give the device shown for each listed line; waits are measured
-    // on clock (the steady clock when none is given).
+    // Drives the given port component; names give the device of each listed
+    // line, `describe` what is known of it (none: its path alone); waits are
+    // measured on clock (the steady clock when none is given).
     WindowCore(WindowSurface& surface, std::unique_ptr<PortComponent> port, ComPortNames names,
-               Clock* clock = nullptr);
+               Clock* clock = nullptr, DeviceDescriber describe = {});
     ~WindowCore();
 
     // Probes COM1 to COM100 and lists those that open, with the status line
@@ -93,6 +99,7 @@ class WindowCore {
     WindowSurface& surface_;
     std::unique_ptr<PortComponent> Prt;
     ComPortNames names_;
+    DeviceDescriber describe_;
     PortAccess access_;
     SteadyClock steady_;
     RunPhase phase_ = RunPhase::Idle;

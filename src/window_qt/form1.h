@@ -30,11 +30,12 @@ class LogoLink;
 class Form1 : public QWidget, private WindowSurface {
     Q_OBJECT
   public:
-    // The window with the real serial line, numbered as the platform does.
+    // The window with the system's own lines, numbered as the platform does.
     Form1();
-    // The window driving the given port component; names give the device
-    // shown for each listed line; waits are measured on clock (the steady
-    // clock when none is given).
+    // The window driving the given port component (the system's own lines,
+    // numbered by `names`, when none); names give the device shown for each
+    // listed line, the system's catalogue what it is; waits are measured on
+    // clock (the steady clock when none is given).
     Form1(std::unique_ptr<PortComponent> port, ComPortNames names, Clock* clock = nullptr);
     ~Form1() override;
 

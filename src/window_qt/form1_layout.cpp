@@ -8,12 +8,15 @@
 #include <QScreen>
 #include <cmath>
 #include <map>
+#include <memory>
 
 #include "accessible_controls.h"
 #include "artwork.h"
 #include "cell_bar_widget.h"
+#include "device_catalogue.h"
 #include "form1.h"
 #include "logo_link.h"
+#include "port_line.h"
 #include "progress_cells.h"
 #include "protocol.h"
 #include "window_texts.h"
@@ -71,7 +74,10 @@ void Colour(QWidget* control, ColourRole colour) {
 Form1::Form1() : Form1(nullptr, ComPortNames::System()) {}
 
 Form1::Form1(std::unique_ptr<PortComponent> port, ComPortNames names, Clock* clock)
-    : core_(*this, std::move(port), std::move(names), clock) {
+    : core_(*this, port ? std::move(port) : std::make_unique<PortLine>(names), names, clock,
+            [catalogue = std::make_shared<const DeviceCatalogue>()](const std::string& device) {
+                return catalogue->Describe(device);
+            }) {
     InstallControlAccessibility();
     setObjectName(QStringLiteral("Form1"));
     setFont(FontFor(FontRole::Default));

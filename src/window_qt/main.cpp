@@ -5,6 +5,7 @@
 #include "desktop_session.h"
 #include "exit_status.h"
 #include "form1.h"
+#include "port_line.h"
 #include "program.h"
 
 using namespace probelyn;
@@ -19,6 +20,7 @@ int main(int argc, char* argv[]) {
     guard.reset();
     // Docks and task bars match the window with its menu entry by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral(PROBELYN_APP_ID));
-    Form1 window;
+    const ComPortNames names = ComPortNames::System();
+    Form1 window(std::make_unique<PortLine>(names), names);
     return RunProgram(window);
 }

@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "small_controls.h"
 #include "window_core.h"
+#include "window_drag_win32.h"
 #include "window_layout.h"
 
 namespace probelyn {
@@ -15,10 +18,17 @@ namespace probelyn {
 // the layout table at the window's DPI, a few small controls of its own (the
 // white strip, the frame, the pictures, the cell rows), and the window core
 // deciding what they show. The object is carried in the window's
-// GWLP_USERDATA; one window procedure forwards to its members.
+// GWLP_USERDATA; one window procedure forwards to its members. Its rooms are
+// those of the Qt window: the procedure, status and cells here; the controls,
+// fonts, tooltips, focus order and place in form1_layout_win32.cpp; start-up
+// and the port list in form1_load_win32.cpp; the keys, the Go button, the
+// boxes and closing in form1_run_win32.cpp.
 class Form1 : private WindowSurface {
   public:
-    explicit Form1(HINSTANCE instance);
+    // The window driving the port component; names give the device of each
+    // listed line, `describe` what is known of it.
+    Form1(HINSTANCE instance, std::unique_ptr<PortComponent> port, ComPortNames names,
+          DeviceDescriber describe);
     ~Form1() override;
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
@@ -31,20 +41,11 @@ class Form1 : private WindowSurface {
     // Handles messages until the window has gone; returns the exit status.
     int RunMessageLoop();
 
-    // For the small controls: a press of a mouse button that moves the
-    // window, and the site opened from the logo.
-    void BeginMove(UINT buttonDown);
-    void OpenSite();
-    // A static control's colours: its text's by role, its background its
-    // container's.
-    HBRUSH StaticColours(HWND control, HDC dc) const;
-    HWND Control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
-    int Dpi() const { return dpi_; }
-    int Cells() const { return cells_; }
-
   private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT Handle(UINT message, WPARAM w, LPARAM l);
+    LRESULT Mouse(UINT message);
+    LRESULT DpiChanged(WPARAM w, LPARAM l);
     LRESULT Command(WPARAM w, LPARAM l);
     void CloseRequested();
     void Pressed();
@@ -52,7 +53,6 @@ class Form1 : private WindowSurface {
     // focused button once however long held, Return on a list and Esc do
     // nothing, Tab moves the focus. True when the message was used.
     bool PreTranslate(MSG& message);
-    void FollowPointer(bool released);
 
     // The surface the core draws on.
     void ShowStatus(const std::string& text) override;
@@ -66,6 +66,9 @@ class Form1 : private WindowSurface {
     void SelectFirstEntries() override;
     Selections Selected() const override;
 
+    HWND Control(ControlId id) const { return controls_[static_cast<std::size_t>(id)]; }
+    // What each of the small controls does (see SmallControl).
+    SmallControl SmallControlOf(ControlId id);
     void CreateControls();
     void SetUpTooltips();
     void SetUpTabOrder();
@@ -74,6 +77,9 @@ class Form1 : private WindowSurface {
     void Centre();
     RECT PixelsOf(const ControlLayout& control) const;
     SIZE FrameSize() const;
+    // A static control's colours: its text's by role, its background its
+    // container's.
+    HBRUSH StaticColours(HWND control, HDC dc) const;
     void ListTooltip(LPARAM l);
     static LRESULT CALLBACK DropListProcedure(HWND list, UINT message, WPARAM w, LPARAM l, UINT_PTR,
                                               DWORD_PTR form);
@@ -93,10 +99,7 @@ class Form1 : private WindowSurface {
     // hidden, and destroyed once it has returned.
     int busy_ = 0;
     bool destroyPending_ = false;
-    // The button a move follows with the pointer (not the left one, which the
-    // system's move runs), and where in the window it was pressed.
-    UINT moveButton_ = 0;
-    POINT grip_{};
+    WindowDrag drag_{nullptr};
     WindowCore core_;
 };
 

@@ -14,20 +14,20 @@
 #include <thread>
 
 #include "form1.h"
+#include "port_line.h"
 #include "program.h"
-#include "serial_line.h"
 
 using namespace probelyn;
 
 namespace {
 
 // A line whose every open takes a while, so that start-up discovery lasts.
-class SlowLine : public SerialLine {
+class SlowLine : public PortLine {
   public:
-    SlowLine(ComPortNames names, int ms) : SerialLine(std::move(names)), ms_(ms) {}
+    SlowLine(ComPortNames names, int ms) : PortLine(std::move(names)), ms_(ms) {}
     int Open(const LineSettings& settings) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms_));
-        return SerialLine::Open(settings);
+        return PortLine::Open(settings);
     }
 
   private:
@@ -35,12 +35,12 @@ class SlowLine : public SerialLine {
 };
 
 // A line whose close stalls, as a USB line that does not drain.
-class StallingLine : public SerialLine {
+class StallingLine : public PortLine {
   public:
-    StallingLine(ComPortNames names, int ms) : SerialLine(std::move(names)), ms_(ms) {}
+    StallingLine(ComPortNames names, int ms) : PortLine(std::move(names)), ms_(ms) {}
     int Close() override {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms_));
-        return SerialLine::Close();
+        return PortLine::Close();
     }
 
   private:
@@ -78,7 +78,7 @@ int main(int argc, char* argv[]) {
     } else if (stallCloseMs > 0) {
         line = std::make_unique<StallingLine>(names, stallCloseMs);
     } else {
-        line = std::make_unique<SerialLine>(names);
+        line = std::make_unique<PortLine>(names);
     }
     Form1 window(std::move(line), names);
 
