@@ -238,6 +238,18 @@ TEST_F(PortLineTest, WaitIsForNewBytesAndNoFailureWhenSilent) {
     EXPECT_TRUE(line_.WaitForInput(std::chrono::seconds(2), {}));
     EXPECT_TRUE(WaitForCount(line_, 3));
     EXPECT_EQ(line_.Read(999), "abc");
+    // A stop ends a long wait, and each wait after it, at once.
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.request_stop();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(line_.WaitForInput(std::chrono::seconds(20), stop.get_token()));
+    }
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 TEST(PortLineAccessTest, CheckPortLeavesTheLineOpenAt9600) {

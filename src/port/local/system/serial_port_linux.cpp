@@ -16,6 +16,7 @@
 #include "line_rate.h"
 #include "port_failure.h"
 #include "serial_port.h"
+#include "stop_wake.h"
 
 namespace probelyn {
 
@@ -89,6 +90,7 @@ void RequestLowLatency(int fd) {
 
 struct SerialPort::Device {
     ~Device() {
+        stopWake.Forget();
         if (restore) {
             ::ioctl(fd, TCSETS2, &found);
             ::ioctl(fd, TIOCNXCL);  // others may open it again, as before
@@ -105,6 +107,14 @@ struct SerialPort::Device {
     termios2 found{};  // the settings at open, given back at close
     bool restore = false;
     int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once a stop comes
+    struct Signal {
+        int wake;
+        void operator()() const {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
+        }
+    };
+    StopWake<Signal> stopWake{Signal{wake}};
 };
 
 void SerialPort::DeviceClose::operator()(Device* device) const {
@@ -212,10 +222,7 @@ bool SerialPort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token 
     Device& d = Held();
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t emptied = ::read(d.wake, &count, sizeof count);
-    const std::stop_callback onStop(stop, [wake = d.wake] {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
-    });
+    d.stopWake.Watch(stop);
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec limit{static_cast<time_t>(whole.count()),
                          static_cast<long>((timeout - whole).count())};

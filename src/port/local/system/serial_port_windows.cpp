@@ -1,5 +1,6 @@
 // The serial port on Windows: a COM port opened for overlapped I/O, its DCB
-// and time-outs, and waits on its receive events beside a stop event.
+// and time-outs, and waits on a read that ends at the first byte, beside a
+// stop event.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "error_marks.h"
 #include "port_failure.h"
 #include "serial_port.h"
+#include "stop_wake.h"
 
 namespace probelyn {
 
@@ -125,8 +127,23 @@ DWORD Finish(HANDLE port, OVERLAPPED& op, BOOL started) {
 
 }  // namespace
 
+// How long one waiting read lasts at most: the longest a stop waits for
+// it, and for the line's close after a stop.
+constexpr DWORD kReadSliceMs = 40;
+
+// A read returns once it has the bytes it asks for, or once the constant
+// (ms) has passed with what came. A read of what is queued returns at once;
+// the waiting read asks for one byte, so it returns at the first. Windows'
+// own "return at the first byte" (interval and multiplier MAXDWORD) never
+// returns under Wine 8, whose COM ports the tests run on, and an interval
+// time-out would hold every reply back by the interval.
+COMMTIMEOUTS Timeouts(DWORD ms) {
+    return {0, 0, ms, 0, kWriteWaitMs};
+}
+
 struct SerialPort::Device {
     ~Device() {
+        stopWake.Forget();
         if (restore) {
             ::SetCommState(port, &found);
         }
@@ -135,8 +152,17 @@ struct SerialPort::Device {
         }
         ::CloseHandle(stop);
         ::CloseHandle(io);
+        ::CloseHandle(waiting.done);
         ::timeEndPeriod(1);
     }
+
+    // Whether the waiting read has ended; collects what it took.
+    bool Collect();
+    // Lets the waiting read end (within its time-out) and collects it, so
+    // that the byte it takes comes before those a read takes after it.
+    void Settle();
+    // Starts a waiting read that ends at the first byte or after `ms`.
+    void StartWaiting(DWORD ms);
 
     HANDLE port = INVALID_HANDLE_VALUE;
     DCB found{};  // the settings at open, given back at close
@@ -144,13 +170,84 @@ struct SerialPort::Device {
     bool listen = false;
     bool errored = false;  // a framing or parity error since the last read
     HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set when a stop comes
-    HANDLE io = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);    // of the operation under way
+    HANDLE io = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);    // of a write or a read at once
+    // The read a wait leaves under way, with its byte, until it ends: it
+    // ends at the first byte that comes, or at its time-out, never
+    // cancelled. What it took is held in `taken` until read or discarded.
+    struct Waiting {
+        HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        OVERLAPPED op{};
+        char byte = 0;
+        bool pending = false;
+        DWORD constant = MAXDWORD;  // the time-out set for it
+    } waiting;
+    std::string taken;
     // Waits end to the millisecond, not to the system's default 15.6 ms tick.
     MMRESULT period = ::timeBeginPeriod(1);
+    struct SetStop {
+        HANDLE event;
+        void operator()() const { ::SetEvent(event); }
+    };
+    StopWake<SetStop> stopWake{SetStop{stop}};
 };
 
 void SerialPort::DeviceClose::operator()(Device* device) const {
+    if (device->waiting.pending &&
+        ::WaitForSingleObject(device->waiting.done, 20 * kReadSliceMs) != WAIT_OBJECT_0) {
+        // A read that outlives its time-out still writes into the device's
+        // state: that is left to it rather than freed under it.
+        return;
+    }
     delete device;
+}
+
+bool SerialPort::Device::Collect() {
+    if (!waiting.pending) {
+        return true;
+    }
+    DWORD got = 0;
+    if (!::GetOverlappedResult(port, &waiting.op, &got, FALSE)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_IO_INCOMPLETE) {
+            return false;
+        }
+        waiting.pending = false;
+        if (error != ERROR_TIMEOUT) {  // Wine ends a read with nothing so
+            Fail(error);
+        }
+    }
+    waiting.pending = false;
+    if (listen) {
+        AppendMarked(taken, std::string(&waiting.byte, got), errored);
+    } else {
+        taken.append(&waiting.byte, got);
+    }
+    return true;
+}
+
+void SerialPort::Device::Settle() {
+    if (waiting.pending) {
+        ::WaitForSingleObject(waiting.done, waiting.constant + kReadSliceMs);
+    }
+    Collect();
+}
+
+void SerialPort::Device::StartWaiting(DWORD ms) {
+    if (ms != waiting.constant) {
+        COMMTIMEOUTS timeouts = Timeouts(ms);
+        if (!::SetCommTimeouts(port, &timeouts)) {
+            Fail(::GetLastError());
+        }
+        waiting.constant = ms;
+    }
+    waiting.op = OVERLAPPED{};
+    waiting.op.hEvent = waiting.done;
+    if (::ReadFile(port, &waiting.byte, 1, nullptr, &waiting.op) ||
+        ::GetLastError() == ERROR_IO_PENDING) {
+        waiting.pending = true;
+        return;
+    }
+    Fail(::GetLastError());
 }
 
 namespace {
@@ -183,44 +280,61 @@ SerialPort::OpenDevice SerialPort::Opened(const std::string& path, const LineSet
     }
     d.restore = true;
     Apply(d.port, d.found, settings);
-    // Reads return at once with what is there; waits are on receive events.
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
-    if (!::SetCommTimeouts(d.port, &timeouts) || !::SetCommMask(d.port, EV_RXCHAR) ||
+    COMMTIMEOUTS timeouts = Timeouts(kReadSliceMs);
+    if (!::SetCommTimeouts(d.port, &timeouts) ||
         !::PurgeComm(d.port, PURGE_RXCLEAR | PURGE_RXABORT)) {
         Fail(::GetLastError());
     }
+    d.waiting.constant = kReadSliceMs;
     return device;
 }
 
 void SerialPort::ChangeSettings(const LineSettings& settings) {
     Device& d = Held();
+    d.Settle();
+    d.taken.clear();
     Apply(d.port, d.found, settings);
 }
 
 int SerialPort::AppliedRate() {
+    Device& d = Held();
+    d.Settle();
     DCB state{};
     state.DCBlength = sizeof state;
-    return ::GetCommState(Held().port, &state) ? static_cast<int>(state.BaudRate) : -1;
+    return ::GetCommState(d.port, &state) ? static_cast<int>(state.BaudRate) : -1;
 }
+
+namespace {
+
+// What the system holds for the port, and the errors it met since the last look.
+std::size_t SystemHolds(HANDLE port, bool& errored) {
+    COMSTAT status{};
+    DWORD errors = 0;
+    if (!::ClearCommError(port, &errors, &status)) {
+        Fail(::GetLastError());
+    }
+    errored = errored || (errors & (CE_FRAME | CE_RXPARITY | CE_BREAK)) != 0;
+    return status.cbInQue;
+}
+
+}  // namespace
 
 std::size_t SerialPort::InputCount() {
     Device& d = Held();
-    COMSTAT status{};
-    DWORD errors = 0;
-    if (!::ClearCommError(d.port, &errors, &status)) {
-        Fail(::GetLastError());
-    }
-    d.errored = d.errored || (errors & (CE_FRAME | CE_RXPARITY | CE_BREAK)) != 0;
-    return status.cbInQue;
+    d.Settle();
+    return d.taken.size() + SystemHolds(d.port, d.errored);
 }
 
 void SerialPort::Read(std::string& into, std::size_t max) {
     Device& d = Held();
+    d.Settle();
+    const std::size_t held = std::min(max, d.taken.size());
+    into.append(d.taken, 0, held);
+    d.taken.erase(0, held);
+    max -= held;
     // Only what is queued is asked for: a read of more could wait.
-    for (std::size_t want = std::min(max, InputCount()); want > 0;
-         want = std::min(max, InputCount())) {
+    for (std::size_t want = std::min(max, SystemHolds(d.port, d.errored)); want > 0;
+         want = std::min(max, SystemHolds(d.port, d.errored))) {
         char bytes[1024];
         OVERLAPPED op{};
         op.hEvent = d.io;
@@ -240,18 +354,22 @@ void SerialPort::Read(std::string& into, std::size_t max) {
 
 void SerialPort::Write(const std::string& bytes) {
     Device& d = Held();
+    d.Settle();
     OVERLAPPED op{};
     op.hEvent = d.io;
-    const DWORD sent = Finish(
-        d.port, op,
-        ::WriteFile(d.port, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &op));
+    const DWORD sent =
+        Finish(d.port, op,
+               ::WriteFile(d.port, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &op));
     if (sent < bytes.size()) {
         throw PortFailure(LineError::Io, "The line takes no more bytes to send");
     }
 }
 
 void SerialPort::DiscardInput() {
-    if (!::PurgeComm(Held().port, PURGE_RXCLEAR)) {
+    Device& d = Held();
+    d.Settle();
+    d.taken.clear();
+    if (!::PurgeComm(d.port, PURGE_RXCLEAR)) {
         Fail(::GetLastError());
     }
 }
@@ -261,34 +379,26 @@ bool SerialPort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token 
     Device& d = Held();
     const Clock::time_point deadline = Clock::now() + timeout;
     ::ResetEvent(d.stop);
-    const std::stop_callback onStop(stop, [event = d.stop] { ::SetEvent(event); });
-    // A receive event may also come without a byte (Wine polls): each one
-    // is followed by a look at the queue.
+    d.stopWake.Watch(stop);
+    // A read waits for the first byte, beside the stop: the wait blocks in
+    // the system however the port reports its events (Wine's COM ports
+    // report them at once, without a byte). While it waits, the port is
+    // asked nothing else.
     for (;;) {
-        if (InputCount() > 0) {
+        const bool idle = d.Collect();
+        if (!d.taken.empty() || (idle && SystemHolds(d.port, d.errored) > 0)) {
             return true;
         }
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (stop.stop_requested() || left.count() <= 0) {
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (stop.stop_requested() || left <= 0) {
             return false;
         }
-        OVERLAPPED op{};
-        op.hEvent = d.io;
-        DWORD events = 0;
-        if (::WaitCommEvent(d.port, &events, &op)) {
-            continue;
+        if (idle) {
+            d.StartWaiting(std::min<DWORD>(static_cast<DWORD>(left), kReadSliceMs));
         }
-        if (::GetLastError() != ERROR_IO_PENDING) {
-            Fail(::GetLastError());
-        }
-        const HANDLE both[2] = {d.io, d.stop};
-        if (::WaitForMultipleObjects(2, both, FALSE, static_cast<DWORD>(left.count())) !=
-            WAIT_OBJECT_0) {
-            ::CancelIoEx(d.port, &op);
-        }
-        DWORD ignored = 0;
-        ::GetOverlappedResult(d.port, &op, &ignored, TRUE);
+        const HANDLE both[2] = {d.waiting.done, d.stop};
+        ::WaitForMultipleObjects(2, both, FALSE, static_cast<DWORD>(left));
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "port_failure.h"
 #include "socket_system.h"
+#include "stop_wake.h"
 
 namespace probelyn {
 
@@ -22,6 +23,7 @@ std::string ResolveFailureText(int error) {
 
 struct SystemSocket::Handles {
     ~Handles() {
+        stopWake.Forget();
         if (fd != -1) {
             ::close(fd);
         }
@@ -29,6 +31,14 @@ struct SystemSocket::Handles {
     }
     int fd = -1;
     int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once a stop comes
+    struct Signal {
+        int wake;
+        void operator()() const {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
+        }
+    };
+    StopWake<Signal> stopWake{Signal{wake}};
 };
 
 SystemSocket::SystemSocket() : handles_(std::make_unique<Handles>()) {}
@@ -58,10 +68,7 @@ bool SystemSocket::Await(bool write, std::chrono::nanoseconds timeout, std::stop
     Handles& h = *handles_;
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t emptied = ::read(h.wake, &count, sizeof count);
-    const std::stop_callback onStop(stop, [wake = h.wake] {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
-    });
+    h.stopWake.Watch(stop);
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec limit{static_cast<time_t>(whole.count()),
                          static_cast<long>((timeout - whole).count())};

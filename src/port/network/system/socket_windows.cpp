@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "socket_system.h"
+#include "stop_wake.h"
 
 namespace probelyn {
 
@@ -33,6 +34,7 @@ std::string ResolveFailureText(int error) {
 
 struct SystemSocket::Handles {
     ~Handles() {
+        stopWake.Forget();
         if (socket != INVALID_SOCKET) {
             ::closesocket(socket);
         }
@@ -43,6 +45,11 @@ struct SystemSocket::Handles {
     WSAEVENT ready = ::WSACreateEvent();
     HANDLE wake = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set once a stop comes
     int connectError = 0;  // how the connection under way ended
+    struct SetWake {
+        HANDLE event;
+        void operator()() const { ::SetEvent(event); }
+    };
+    StopWake<SetWake> stopWake{SetWake{wake}};
 };
 
 SystemSocket::SystemSocket() : handles_(std::make_unique<Handles>()) {
@@ -83,8 +90,9 @@ bool SystemSocket::Await(bool write, std::chrono::nanoseconds timeout, std::stop
         }
     }
     ::ResetEvent(h.wake);
-    const std::stop_callback onStop(stop, [wake = h.wake] { ::SetEvent(wake); });
-    ::WSAEventSelect(h.socket, h.ready, write ? FD_CONNECT | FD_WRITE | FD_CLOSE : FD_READ | FD_CLOSE);
+    h.stopWake.Watch(stop);
+    ::WSAEventSelect(h.socket, h.ready,
+                     write ? FD_CONNECT | FD_WRITE | FD_CLOSE : FD_READ | FD_CLOSE);
     const HANDLE handles[2] = {h.ready, h.wake};
     ::WaitForMultipleObjects(2, handles, FALSE, Milliseconds(timeout));
     WSANETWORKEVENTS happened{};
