@@ -72,7 +72,7 @@ int main() {
         instruments.back()->LinkAt(link);
         if (i > 0) {
             servers.push_back(
-                std::make_unique<SerialServer>(SerialServer::Setup{link, dir.Path()}));
+                std::make_unique<SerialServer>(SerialServer::Setup{{link}, dir.Path()}));
             remote.push_back("rfc2217://127.0.0.1:" + std::to_string(servers.back()->Port()));
         }
     }

@@ -6,10 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "child_process.h"
 
@@ -43,31 +45,42 @@ inline int FreePort(const std::string& address) {
     return port;
 }
 
-// A real serial device server (ser2net) serving one device, started on a
-// free port with a configuration of the test's own, stopped with the test.
+// A real serial device server (ser2net) serving devices, each on a free
+// port of its own, with a configuration of the test's own, stopped with the
+// test.
 class SerialServer {
   public:
     struct Setup {
-        std::string device;
+        std::vector<std::string> devices;
         std::string folder;               // for the configuration
         bool rfc2217 = true;              // false: raw TCP
         std::string setting = "9600n81";  // what each connection starts at
         std::string address = "127.0.0.1";
     };
 
-    explicit SerialServer(const Setup& setup) : port_(FreePort(setup.address)) {
-        const std::string config = setup.folder + "/ser2net-" + std::to_string(port_) + ".yaml";
-        std::ofstream(config) << "connection: &line\n"
-                              << "  accepter: " << (setup.rfc2217 ? "telnet(rfc2217)," : "")
-                              << "tcp," << setup.address << "," << port_ << "\n"
-                              << "  connector: serialdev," << setup.device << "," << setup.setting
-                              << ",local\n"
-                              << "  options:\n    chardelay: false\n";
+    explicit SerialServer(const Setup& setup) {
+        std::string yaml;
+        for (const std::string& device : setup.devices) {
+            int port = FreePort(setup.address);
+            while (std::find(ports_.begin(), ports_.end(), port) != ports_.end()) {
+                port = FreePort(setup.address);
+            }
+            ports_.push_back(port);
+            yaml += "connection: &line" + std::to_string(port) +
+                    "\n  accepter: " + (setup.rfc2217 ? "telnet(rfc2217)," : "") + "tcp," +
+                    setup.address + "," + std::to_string(port) + "\n  connector: serialdev," +
+                    device + "," + setup.setting + ",local\n  options:\n    chardelay: false\n";
+        }
+        const std::string config =
+            setup.folder + "/ser2net-" + std::to_string(ports_.front()) + ".yaml";
+        std::ofstream(config) << yaml;
         server_.Start(kProgram, {"-n", "-u", "-c", config});
         serving_ = AwaitListening(setup.address);
     }
 
-    int Port() const { return port_; }
+    // The port of the first device, and of each.
+    int Port() const { return ports_.front(); }
+    const std::vector<int>& Ports() const { return ports_; }
     // Whether it took connections within a few seconds of its start.
     bool Serving() const { return serving_; }
     // Ends it at once, as a crash or a pulled network cable would.
@@ -79,20 +92,21 @@ class SerialServer {
 
     bool AwaitListening(const std::string& address) const {
         for (int i = 0; i < 250; ++i) {
-            if (Listening(address)) {
+            if (std::all_of(ports_.begin(), ports_.end(),
+                            [&](int port) { return Listening(address, port); })) {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
     }
-    // Whether its port is listening, as the system's table says (a test
+    // Whether the port is listening, as the system's table says (a test
     // connection would open the device).
-    bool Listening(const std::string& address) const {
+    static bool Listening(const std::string& address, int port) {
         const bool v6 = address.find(':') != std::string::npos;
         std::ifstream table(v6 ? "/proc/net/tcp6" : "/proc/net/tcp");
         char hex[8];
-        std::snprintf(hex, sizeof hex, ":%04X", port_);
+        std::snprintf(hex, sizeof hex, ":%04X", port);
         std::string line;
         while (std::getline(table, line)) {
             // sl local_address rem_address st: 0A is LISTEN
@@ -104,7 +118,7 @@ class SerialServer {
         return false;
     }
 
-    int port_;
+    std::vector<int> ports_;
     ChildProcess server_;
     bool serving_ = false;
 };

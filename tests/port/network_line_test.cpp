@@ -100,6 +100,7 @@ struct Fairness {
     int rate = 0;               // answered for every rate asked, where given
     int parity = 0;             // answered for every parity asked, where given
     std::string beforeAnswer;   // data sent before each answer
+    std::string afterSettings;  // data sent a while after the stop size's answer
     std::string afterPurge;     // data sent after a purge's answer
     std::string greeting;       // data sent with the options, before any setting
     std::string opened;         // sent once the line has opened (its first purges answered)
@@ -162,6 +163,10 @@ Server::Part Fair(Fairness how = {}) {
                 }
                 Send(fd, how.beforeAnswer + Bytes({IAC, SB, 44, command + 100}) + value +
                              Bytes({IAC, SE}) + (command == 12 ? how.afterPurge : ""));
+                if (command == 4 && !how.afterSettings.empty()) {
+                    std::this_thread::sleep_for(30ms);
+                    Send(fd, how.afterSettings);
+                }
                 if (command == 12 && purges == 3 && !how.opened.empty()) {
                     std::this_thread::sleep_for(100ms);
                     Send(fd, how.opened);
@@ -262,11 +267,22 @@ TEST(NetworkLineTest, HostileServersFailClearlyAndSoon) {
 // kept, and what came meanwhile is not read as a reply.
 TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
     for (const std::string scheme : {"rfc2217", "tcp"}) {
-        Server server(Fair());
+        // Data comes with the answers and after them, as on a line at the
+        // setting before.
+        Server server(Fair({.beforeAnswer = "x", .afterSettings = "y"}));
         PortLine line;
         line.Open({.line = server.Line(scheme), .baud = 9600});
+        // A raw line reads the server's options as data: they are in before
+        // the line opens again, so that they are not taken for a reply.
+        for (int i = 0; i < 200 && scheme == "tcp" && line.InputCount() < 12; ++i) {
+            line.WaitForInput(10ms, {});
+        }
         line.Close();
         line.Open({.line = server.Line(scheme), .baud = 19200});
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(line.InputCount(), 0) << scheme;
+        line.Open({.line = server.Line(scheme), .baud = 38400});  // set anew, open
+        std::this_thread::sleep_for(100ms);
         EXPECT_EQ(line.InputCount(), 0) << scheme;
         line.Close();
         for (int i = 0; i < 100 && server.Accepted() == 0; ++i) {

@@ -53,24 +53,38 @@ class NetworkScanTest : public testing::Test {
         return Serve(*instruments_.back(), setup);
     }
     template <typename Device>
-    std::string Serve(Device& device, SerialServer::Setup setup) {
-        const std::string link = dir_.FilePath("ttyServed" + std::to_string(servers_.size()));
+    std::string Serve(Device& device, const SerialServer::Setup& setup) {
+        return ServeAll({Link(device)}, setup).front();
+    }
+    template <typename Device>
+    std::string Link(Device& device) {
+        const std::string link = dir_.FilePath("ttyServed" + std::to_string(++links_));
         device.LinkAt(link);
-        setup.device = link;
+        return link;
+    }
+    // The linked devices served by one server, each on a port of its own;
+    // their lines' names for --port.
+    std::vector<std::string> ServeAll(std::vector<std::string> links, SerialServer::Setup setup) {
+        setup.devices = std::move(links);
         setup.folder = dir_.Path();
         servers_.push_back(std::make_unique<SerialServer>(setup));
         EXPECT_TRUE(servers_.back()->Serving());
         const std::string host = setup.address.find(':') != std::string::npos
                                      ? "[" + setup.address + "]"
                                      : setup.address;
-        return (setup.rfc2217 ? "rfc2217://" : "tcp://") + host + ":" +
-               std::to_string(servers_.back()->Port());
+        std::vector<std::string> names;
+        for (const int port : servers_.back()->Ports()) {
+            names.push_back((setup.rfc2217 ? "rfc2217://" : "tcp://") + host + ":" +
+                            std::to_string(port));
+        }
+        return names;
     }
 
     TempFolder dir_;
     std::vector<std::unique_ptr<Instrument>> instruments_;
     std::vector<std::unique_ptr<BusLine>> buses_;
     std::vector<std::unique_ptr<SerialServer>> servers_;
+    int links_ = 0;
 };
 
 // Each protocol at a rate the server was not set to, at stations whose
@@ -121,7 +135,7 @@ TEST_F(NetworkScanTest, Rfc2217FindsEveryProtocolAtTheRateAndFramingAsked) {
 // With no option but the line, an instrument at any framing is found, even
 // parity included, behind the simulator's own server, which answers only at
 // the rate and framing it is set to: the likely stations first, each at
-// every setting.
+// every setting; the last behind a server that leaves purges unanswered.
 TEST_F(NetworkScanTest, EveryFramingIsFoundWithNoOptions) {
     const struct {
         InstrumentConfig instrument;
@@ -133,7 +147,7 @@ TEST_F(NetworkScanTest, EveryFramingIsFoundWithNoOptions) {
          "Lyrabus device on LINE at 2400 baudrate on station 1, 8O1\n"},
         {{.protocol = Protocol::Ascii, .baud = 460800, .station = 1, .framing = {Parity::None, 2}},
          "ASCII device on LINE at 460800 baudrate on station 1, 8N2\n"},
-        {{.protocol = Protocol::Modbus, .baud = 9600, .station = 5},
+        {{.protocol = Protocol::Modbus, .baud = 9600, .station = 5, .answerPurges = false},
          "ModBus device on LINE at 9600 baudrate on station 5, 8N1\n"},
     };
     std::vector<std::unique_ptr<ChildProcess>> scans;
@@ -263,9 +277,30 @@ TEST_F(NetworkScanTest, UnreachableLinesAreTrouble) {
         << merged.err;
 }
 
-// An end signal while a server keeps the line waiting for its answers ends
-// the run at once, with nothing said of the line.
-TEST_F(NetworkScanTest, AnEndSignalEndsAWaitForTheServer) {
+// Two ports of one server are two lines, each scanned to its own find.
+TEST_F(NetworkScanTest, TwoPortsOfOneServerAreTwoLines) {
+    instruments_.push_back(std::make_unique<Instrument>(
+        InstrumentConfig{.protocol = Protocol::Modbus, .baud = 9600, .station = 2}));
+    instruments_.push_back(std::make_unique<Instrument>(
+        InstrumentConfig{.protocol = Protocol::Ascii, .baud = 19200, .station = 1}));
+    const std::vector<std::string> lines =
+        ServeAll({Link(*instruments_[0]), Link(*instruments_[1])}, {});
+    const Ran ran = Scan({"--port", lines[0], "--port", lines[1], "--each", "--rate", "19200,9600",
+                          "--station", "1-2", "--framing", "8N1"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_TRUE(
+        Contains(ran.out, "ModBus device on " + lines[0] + " at 9600 baudrate on station 2, 8N1\n"))
+        << ran.out;
+    EXPECT_TRUE(
+        Contains(ran.out, "ASCII device on " + lines[1] + " at 19200 baudrate on station 1, 8N1\n"))
+        << ran.out;
+    EXPECT_FALSE(Contains(ran.err, "scanned once")) << ran.err;
+}
+
+// Ctrl-C while a server keeps the line waiting for its answers, and during
+// a listen's dwell on a network line, ends the run within half a second,
+// with nothing said of the line.
+TEST_F(NetworkScanTest, CtrlCEndsAWaitOnTheNetwork) {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -274,15 +309,23 @@ TEST_F(NetworkScanTest, AnEndSignalEndsAWaitForTheServer) {
     ::bind(listener, reinterpret_cast<sockaddr*>(&address), length);
     ::listen(listener, 4);  // connections complete, and nothing answers them
     ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    ChildProcess scan;
-    scan.Start(PROBELYN_SCAN,
-               {"--port", "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port)),
-                "--rate", "9600", "--station", "1"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    ::kill(scan.Pid(), SIGTERM);
-    ASSERT_TRUE(scan.WaitForFinished(3000));
-    EXPECT_EQ(scan.ExitCode(), 143);
-    EXPECT_EQ(scan.Err(), "probelyn-scan: aborted\n");
+    const std::string silent = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string served = Served({.protocol = Protocol::Modbus, .baud = 9600, .station = 1});
+    const Args runs[] = {
+        {"--port", silent, "--rate", "9600", "--station", "1"},
+        {"--listen", "--port", served, "--rate", "9600", "--dwell-ms", "60000"},
+    };
+    for (const Args& args : runs) {
+        ChildProcess scan;
+        scan.Start(PROBELYN_SCAN, args);
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        ::kill(scan.Pid(), SIGINT);
+        EXPECT_TRUE(scan.WaitForFinished(500)) << args[1];
+        ASSERT_TRUE(scan.WaitForFinished(10000));
+        EXPECT_EQ(scan.ExitCode(), 130);
+        EXPECT_TRUE(("\n" + scan.Err()).ends_with("\nprobelyn-scan: aborted\n")) << scan.Err();
+        EXPECT_FALSE(Contains(scan.Err(), "cannot")) << scan.Err();
+    }
     ::close(listener);
 }
 

@@ -108,9 +108,13 @@ class Rfc2217Line : public NetworkLine {
     // After a discard: data is kept again once the purge is answered or its
     // time is up.
     void EndOverduePurge();
+    // A purge not answered in time: data is kept again, and discards from
+    // then on drop what has come without asking the server.
+    void PurgesUnanswered();
 
     ComPortCodec codec_;
     std::chrono::steady_clock::time_point purgeDeadline_{};
+    bool purgesAnswered_ = true;
 };
 
 }  // namespace probelyn

@@ -35,11 +35,12 @@ std::string AnsweredFraming(std::uint32_t size, std::uint32_t parity, std::uint3
 }  // namespace
 
 void Rfc2217Line::Open(const LineSettings& settings) {
-    const bool first = Connect();
-    if (first) {
-        Negotiate();
+    if (!Connect()) {
+        ChangeSettings(settings);  // the connection kept from the setting before
+        return;
     }
-    Apply(settings, first);
+    Negotiate();
+    Apply(settings, true);
 }
 
 void Rfc2217Line::ChangeSettings(const LineSettings& settings) {
@@ -125,8 +126,8 @@ void Rfc2217Line::TimePurges() {
         const Steady::time_point sent = Steady::now();
         Socket().Write(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
         if (!AwaitServer([&] { return !codec_.Awaiting(ComCommand::PurgeData); })) {
-            codec_.StopDropping();
-            return;  // a server that does not answer purges: the first answer stands
+            PurgesUnanswered();
+            return;  // the first answer stands
         }
         Measured(Steady::now() - sent);
     }
@@ -161,6 +162,11 @@ void Rfc2217Line::Write(const std::string& bytes) {
 
 void Rfc2217Line::DiscardInput() {
     EndOverduePurge();
+    if (!purgesAnswered_) {
+        Pull();  // what has come is dropped, as a raw line drops it
+        held_.clear();
+        return;
+    }
     held_.clear();
     Socket().Write(codec_.Ask(ComCommand::PurgeData, com_value::kPurgeReceived, true));
     purgeDeadline_ = Steady::now() + kAnswerLimit;
@@ -168,8 +174,15 @@ void Rfc2217Line::DiscardInput() {
 
 void Rfc2217Line::EndOverduePurge() {
     if (codec_.Awaiting(ComCommand::PurgeData) && Steady::now() >= purgeDeadline_) {
-        codec_.StopDropping();
+        PurgesUnanswered();
     }
+}
+
+void Rfc2217Line::PurgesUnanswered() {
+    // Not every server implements purges: data waiting for an answer that
+    // never comes would hide every reply from then on.
+    codec_.StopDropping();
+    purgesAnswered_ = false;
 }
 
 std::size_t Rfc2217Line::InputCount() {
