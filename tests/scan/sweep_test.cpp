@@ -180,6 +180,25 @@ TEST_F(SweepTest, NarrowedPlansKeepTheOrder) {
     }
 }
 
+// A line lost in a later pass ends the run there, and says which pass.
+TEST_F(SweepTest, ALineLostInALaterPassSaysWhere) {
+    ScanPlan plan = Likely({Protocol::Modbus});
+    plan.rates = {9600};
+    plan.framings = {k8N1};
+    plan.lastStation = 12;
+    plan.onLineLoss = LineLoss::EndRun;
+    port_.on_write = [this](const std::string& request) {
+        Record(request);
+        if (writes_.size() == 3) {  // stations 1 to 3 went out, then the adapter was pulled
+            port_.Fail("Write", LineError::DeviceNotFound, "gone");
+        }
+    };
+    const ScanOutcome outcome = Run(plan);
+    EXPECT_EQ(outcome.kind, ScanOutcome::Kind::Unfinished);
+    EXPECT_EQ(outcome.at.station, 4);
+    EXPECT_EQ(outcome.at.pass, 1U);
+}
+
 // As given on a line that stays open: today's nesting, the line set anew
 // at each rate and closed once.
 TEST_F(SweepTest, AsGivenOnALineThatStaysOpen) {

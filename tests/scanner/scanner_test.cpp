@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -311,6 +312,14 @@ TEST_F(ScannerTest, ResultsThatCannotBeWrittenAreTrouble) {
         EXPECT_EQ(ran.err, row.said) << row.name;
         EXPECT_TRUE(LocksFor(line).empty()) << row.name;
     }
+    // With standard error closed nothing can be said: nothing is opened, so
+    // that nothing meant for it lands in the line or the trace.
+    const std::string trace = dir_.FilePath("trace.jsonl");
+    const int requests = instruments_.back()->Requests();
+    const Ran mute = Scan(scan + Args{"--trace", trace}, [] { ::close(STDERR_FILENO); });
+    EXPECT_EQ(mute.status, 2);
+    EXPECT_EQ(instruments_.back()->Requests(), requests);
+    EXPECT_FALSE(std::filesystem::exists(trace));
 }
 
 // Two lines at once, the instrument on the second: the find in JSON Lines,
@@ -350,16 +359,19 @@ TEST_F(ScannerTest, EachLineIsScannedToItsOwnFind) {
     const Args args = {"--port",    late,         "--port",    soon,     "--port",
                        silent,      "--protocol", "modbus",    "--rate", "460800,230400",
                        "--station", "1-10",       "--framing", "8N1"};
-    const Ran each = Scan(args + Args{"--each"});
+    const std::string gone = dir_.FilePath("gone");
+    const Ran each = Scan(args + Args{"--each", "--port", gone});
     EXPECT_EQ(each.status, 0);
     EXPECT_TRUE(Contains(each.out, late + " at 460800 baudrate on station 10, 8N1\n")) << each.out;
     EXPECT_TRUE(Contains(each.out, soon + " at 230400 baudrate on station 2, 8N1\n")) << each.out;
-    EXPECT_TRUE(StartsWith(each.err,
-                           "probelyn-scan: no instrument answered: modbus at 2 rates "
-                           "from 460800 to 230400 baud, stations 1-10, 8N1, on " +
-                               silent + ", in "))
+    // The line that never opened is said as such, not as one where nothing
+    // answered.
+    EXPECT_TRUE(Contains(each.err,
+                         "probelyn-scan: no instrument answered: modbus at 2 rates "
+                         "from 460800 to 230400 baud, stations 1-10, 8N1, on " +
+                             silent + ", in "))
         << each.err;
-    EXPECT_EQ(LinesIn(each.err), 1) << each.err;
+    EXPECT_EQ(LinesIn(each.err), 2) << each.err;
     const Ran first = Scan(args);
     EXPECT_EQ(first.status, 0);
     EXPECT_EQ(first.out, "ModBus device on " + soon + " at 230400 baudrate on station 2, 8N1\n");
@@ -382,6 +394,7 @@ TEST_F(ScannerTest, NothingAtTheLikelyStationsIsSaidOnce) {
         << ran.err;
     EXPECT_EQ(LinesIn(ran.err), 2) << ran.err;
     EXPECT_EQ(LinesIn(Scan(args + Args{"--order", "as-given"}).err), 1);
+    EXPECT_EQ(Scan(args + Args{"--quiet"}).err, "");
     // Not where something was found there.
     const std::string found = Line({.protocol = Protocol::Modbus, .baud = 460800, .station = 9});
     const Ran all = Scan(Args{"--port", found, "--all"} + Args(args.begin() + 2, args.end()));
@@ -481,7 +494,8 @@ TEST_F(ScannerTest, AFailureNoSettingCanChangeIsSaidOnce) {
 }
 
 // No other program can take a line mid-scan: it stays open and locked from
-// one setting to the next, as often as the likely order changes them.
+// one setting to the next (its one lock file all along), as often as the
+// likely order changes them.
 TEST_F(ScannerTest, NoOtherProgramTakesTheLineMidScan) {
     const std::string line = Line({.protocol = Protocol::Modbus, .baud = 9600, .station = 1});
     ChildProcess scan;
@@ -489,15 +503,25 @@ TEST_F(ScannerTest, NoOtherProgramTakesTheLineMidScan) {
             {"--port", line, "--protocol", "modbus", "--rate", "460800,230400", "--station", "1-3",
              "--framing", "8N1,8E1,8O1"},
             *instruments_.back());
+    // The lock file's inode; 0 while there is none.
+    const auto inode = [&] {
+        struct stat info {};
+        const std::vector<std::string> locks = LocksFor(line);
+        return locks.empty() || ::stat(locks.front().c_str(), &info) != 0 ? 0UL : info.st_ino;
+    };
+    const unsigned long first = inode();
+    ASSERT_NE(first, 0UL);
     int tries = 0;
     for (;;) {
         const Ran other = Scan({"--port", line, "--protocol", "modbus", "--rate", "9600",
                                 "--station", "1", "--framing", "8N1", "--quiet"});
+        const unsigned long now = inode();
         if (scan.WaitForFinished(0)) {
             break;  // the other may have come after the scan's end
         }
         ASSERT_EQ(other.status, 2) << other.out;
         EXPECT_TRUE(Contains(other.err, "The line is busy")) << other.err;
+        EXPECT_TRUE(now == first || now == 0) << "the line was locked anew";  // 0: at its end
         ++tries;
     }
     EXPECT_GT(tries, 5);
