@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -16,7 +15,7 @@
 #include "line_rate.h"
 #include "port_failure.h"
 #include "serial_port.h"
-#include "stop_wake.h"
+#include "stop_event.h"
 
 namespace probelyn {
 
@@ -90,7 +89,6 @@ void RequestLowLatency(int fd) {
 
 struct SerialPort::Device {
     ~Device() {
-        stopWake.Forget();
         if (restore) {
             ::ioctl(fd, TCSETS2, &found);
             ::ioctl(fd, TIOCNXCL);  // others may open it again, as before
@@ -98,23 +96,12 @@ struct SerialPort::Device {
         if (fd != -1) {
             ::close(fd);
         }
-        if (wake != -1) {
-            ::close(wake);
-        }
     }
 
     int fd = -1;
     termios2 found{};  // the settings at open, given back at close
     bool restore = false;
-    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once a stop comes
-    struct Signal {
-        int wake;
-        void operator()() const {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
-        }
-    };
-    StopWake<Signal> stopWake{Signal{wake}};
+    StopEvent stop;  // readable once a stop comes
 };
 
 void SerialPort::DeviceClose::operator()(Device* device) const {
@@ -220,13 +207,11 @@ void SerialPort::DiscardInput() {
 
 bool SerialPort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token stop) {
     Device& d = Held();
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t emptied = ::read(d.wake, &count, sizeof count);
-    d.stopWake.Watch(stop);
+    d.stop.Arm(stop);
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec limit{static_cast<time_t>(whole.count()),
                          static_cast<long>((timeout - whole).count())};
-    pollfd fds[2] = {{d.fd, POLLIN, 0}, {d.wake, POLLIN, 0}};
+    pollfd fds[2] = {{d.fd, POLLIN, 0}, {static_cast<int>(d.stop.Native()), POLLIN, 0}};
     if (::ppoll(fds, 2, &limit, nullptr) == -1) {
         if (errno == EINTR) {
             return false;  // the caller looks at the clock again

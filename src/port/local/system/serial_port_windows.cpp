@@ -10,7 +10,7 @@
 #include "error_marks.h"
 #include "port_failure.h"
 #include "serial_port.h"
-#include "stop_wake.h"
+#include "stop_event.h"
 
 namespace probelyn {
 
@@ -143,14 +143,12 @@ COMMTIMEOUTS Timeouts(DWORD ms) {
 
 struct SerialPort::Device {
     ~Device() {
-        stopWake.Forget();
         if (restore) {
             ::SetCommState(port, &found);
         }
         if (port != INVALID_HANDLE_VALUE) {
             ::CloseHandle(port);
         }
-        ::CloseHandle(stop);
         ::CloseHandle(io);
         ::CloseHandle(waiting.done);
         ::timeEndPeriod(1);
@@ -169,8 +167,8 @@ struct SerialPort::Device {
     bool restore = false;
     bool listen = false;
     bool errored = false;  // a framing or parity error since the last read
-    HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set when a stop comes
-    HANDLE io = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);    // of a write or a read at once
+    StopEvent stop;        // set when a stop comes
+    HANDLE io = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);  // of a write or a read at once
     // The read a wait leaves under way, with its byte, until it ends: it
     // ends at the first byte that comes, or at its time-out, never
     // cancelled. What it took is held in `taken` until read or discarded.
@@ -184,11 +182,6 @@ struct SerialPort::Device {
     std::string taken;
     // Waits end to the millisecond, not to the system's default 15.6 ms tick.
     MMRESULT period = ::timeBeginPeriod(1);
-    struct SetStop {
-        HANDLE event;
-        void operator()() const { ::SetEvent(event); }
-    };
-    StopWake<SetStop> stopWake{SetStop{stop}};
 };
 
 void SerialPort::DeviceClose::operator()(Device* device) const {
@@ -378,8 +371,7 @@ bool SerialPort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token 
     using Clock = std::chrono::steady_clock;
     Device& d = Held();
     const Clock::time_point deadline = Clock::now() + timeout;
-    ::ResetEvent(d.stop);
-    d.stopWake.Watch(stop);
+    d.stop.Arm(stop);
     // A read waits for the first byte, beside the stop: the wait blocks in
     // the system however the port reports its events (Wine's COM ports
     // report them at once, without a byte). While it waits, the port is
@@ -397,7 +389,7 @@ bool SerialPort::WaitForInput(std::chrono::nanoseconds timeout, std::stop_token 
         if (idle) {
             d.StartWaiting(std::min<DWORD>(static_cast<DWORD>(left), kReadSliceMs));
         }
-        const HANDLE both[2] = {d.waiting.done, d.stop};
+        const HANDLE both[2] = {d.waiting.done, reinterpret_cast<HANDLE>(d.stop.Native())};
         ::WaitForMultipleObjects(2, both, FALSE, static_cast<DWORD>(left));
     }
 }

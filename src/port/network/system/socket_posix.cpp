@@ -2,7 +2,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,7 +10,7 @@
 
 #include "port_failure.h"
 #include "socket_system.h"
-#include "stop_wake.h"
+#include "stop_event.h"
 
 namespace probelyn {
 
@@ -23,22 +22,12 @@ std::string ResolveFailureText(int error) {
 
 struct SystemSocket::Handles {
     ~Handles() {
-        stopWake.Forget();
         if (fd != -1) {
             ::close(fd);
         }
-        ::close(wake);
     }
     int fd = -1;
-    int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // readable once a stop comes
-    struct Signal {
-        int wake;
-        void operator()() const {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(wake, &one, sizeof one);
-        }
-    };
-    StopWake<Signal> stopWake{Signal{wake}};
+    StopEvent stop;  // readable once a stop comes
 };
 
 SystemSocket::SystemSocket() : handles_(std::make_unique<Handles>()) {}
@@ -66,14 +55,12 @@ int SystemSocket::Connect(const std::string& address, int port, bool* pending) {
 
 bool SystemSocket::Await(bool write, std::chrono::nanoseconds timeout, std::stop_token stop) {
     Handles& h = *handles_;
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t emptied = ::read(h.wake, &count, sizeof count);
-    h.stopWake.Watch(stop);
+    h.stop.Arm(stop);
     const auto whole = std::chrono::duration_cast<std::chrono::seconds>(timeout);
     const timespec limit{static_cast<time_t>(whole.count()),
                          static_cast<long>((timeout - whole).count())};
     const short wanted = write ? POLLOUT : POLLIN;
-    pollfd fds[2] = {{h.fd, wanted, 0}, {h.wake, POLLIN, 0}};
+    pollfd fds[2] = {{h.fd, wanted, 0}, {static_cast<int>(h.stop.Native()), POLLIN, 0}};
     if (::ppoll(fds, 2, &limit, nullptr) == -1 && errno != EINTR) {
         throw PortFailure(LineError::Network, std::strerror(errno));
     }

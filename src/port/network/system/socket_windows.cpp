@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "socket_system.h"
-#include "stop_wake.h"
+#include "stop_event.h"
 
 namespace probelyn {
 
@@ -34,22 +34,15 @@ std::string ResolveFailureText(int error) {
 
 struct SystemSocket::Handles {
     ~Handles() {
-        stopWake.Forget();
         if (socket != INVALID_SOCKET) {
             ::closesocket(socket);
         }
         ::WSACloseEvent(ready);
-        ::CloseHandle(wake);
     }
     SOCKET socket = INVALID_SOCKET;
     WSAEVENT ready = ::WSACreateEvent();
-    HANDLE wake = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set once a stop comes
+    StopEvent stop;        // set once a stop comes
     int connectError = 0;  // how the connection under way ended
-    struct SetWake {
-        HANDLE event;
-        void operator()() const { ::SetEvent(event); }
-    };
-    StopWake<SetWake> stopWake{SetWake{wake}};
 };
 
 SystemSocket::SystemSocket() : handles_(std::make_unique<Handles>()) {
@@ -89,11 +82,10 @@ bool SystemSocket::Await(bool write, std::chrono::nanoseconds timeout, std::stop
             return true;
         }
     }
-    ::ResetEvent(h.wake);
-    h.stopWake.Watch(stop);
+    h.stop.Arm(stop);
     ::WSAEventSelect(h.socket, h.ready,
                      write ? FD_CONNECT | FD_WRITE | FD_CLOSE : FD_READ | FD_CLOSE);
-    const HANDLE handles[2] = {h.ready, h.wake};
+    const HANDLE handles[2] = {h.ready, reinterpret_cast<HANDLE>(h.stop.Native())};
     ::WaitForMultipleObjects(2, handles, FALSE, Milliseconds(timeout));
     WSANETWORKEVENTS happened{};
     ::WSAEnumNetworkEvents(h.socket, h.ready, &happened);
