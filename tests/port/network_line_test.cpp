@@ -312,15 +312,19 @@ TEST(NetworkLineTest, ALateFirstAnswerDoesNotWidenTheWindows) {
 
 // A raw line's discard takes what the socket holds with it.
 TEST(NetworkLineTest, ARawDiscardDropsWhatCame) {
-    Server server([](int fd, const std::atomic<bool>& ending) {
-        Send(fd, "stale");
+    std::atomic<bool> sent = false;
+    Server server([&sent](int fd, const std::atomic<bool>& ending) {
+        Send(fd, "stale");  // in the line's socket once sent, on the loopback
+        sent = true;
         while (!ending) {
             Receive(fd, 20);
         }
     });
     PortLine line;
     line.Open({.line = server.Line("tcp"), .baud = 9600});
-    std::this_thread::sleep_for(100ms);
+    for (int i = 0; i < 500 && !sent; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
     line.DiscardInput();
     EXPECT_EQ(line.InputCount(), 0);
 }
@@ -375,7 +379,9 @@ TEST(NetworkLineTest, ADiscardDropsWhatWasOnItsWay) {
     PortLine other;
     other.Open({.line = silent.Line(), .baud = 9600});
     other.DiscardInput();
-    std::this_thread::sleep_for(1500ms);
+    for (int i = 0; i < 500 && other.InputCount() == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
     EXPECT_EQ(other.InputCount(), 4);
 }
 
