@@ -243,14 +243,14 @@ TEST_F(ScannerTest, ReaderGoneEndsTheScanQuietly) {
     int results[2];
     ASSERT_EQ(::pipe(results), 0);
     ChildProcess scan;
-    scan.Start(
-        PROBELYN_SCAN,
-        {"--port", line, "--protocol", "lyrabus", "--all", "--json", "--extra-wait-ms", "10000"},
-        [&results] {
-            ::dup2(results[1], STDOUT_FILENO);
-            ::close(results[0]);
-            ::close(results[1]);
-        });
+    scan.Start(PROBELYN_SCAN,
+               {"--port", line, "--protocol", "lyrabus", "--framing", "8N1", "--order", "as-given",
+                "--all", "--json", "--extra-wait-ms", "10000"},
+               [&results] {
+                   ::dup2(results[1], STDOUT_FILENO);
+                   ::close(results[0]);
+                   ::close(results[1]);
+               });
     ::close(results[1]);
     char first[16] = {};
     EXPECT_EQ(::read(results[0], first, 15), 15);
