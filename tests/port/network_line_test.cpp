@@ -297,6 +297,12 @@ TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
         EXPECT_TRUE(timing.network);
         EXPECT_GE(timing.replyMarginMs, 5);
         EXPECT_GE(timing.quietFloor, 20ms);
+        Server another(Fair({}));  // another line: a connection of its own
+        line.Open({.line = another.Line(scheme), .baud = 9600});
+        for (int i = 0; i < 100 && another.Accepted() == 0; ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_EQ(another.Accepted(), 1) << scheme;
     }
 }
 
