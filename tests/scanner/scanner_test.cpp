@@ -1,6 +1,7 @@
 // probelyn-scan as a script runs it: its own process on simulated instruments
 // behind pty links, its output and exit status read as a script reads them.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -489,6 +490,20 @@ TEST_F(ScannerTest, AFailureNoSettingCanChangeIsSaidOnce) {
         EXPECT_EQ(ran.status, 2) << Joined(row.args);
         EXPECT_TRUE(StartsWith(ran.err, row.said)) << ran.err;
         EXPECT_EQ(LinesIn(ran.err), row.said.empty() ? 0 : 1) << ran.err;
+    }
+    if (::getuid() == 0) {  // a technician outside the line's group is told who may open it
+        const std::string device = instruments_.back()->Device();
+        const Ran refused = Scan({"--port", device, "--framing", "8N1", "--order", "as-given"}, [] {
+            ::setgroups(0, nullptr);
+            [[maybe_unused]] const int g = ::setgid(65534);
+            [[maybe_unused]] const int u = ::setuid(65534);
+        });
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_TRUE(StartsWith(refused.err, "probelyn-scan: " + device +
+                                                ": cannot open at 460800 baud, 8N1: Permission "
+                                                "denied (owner root, group "))
+            << refused.err;
+        EXPECT_EQ(LinesIn(refused.err), 1) << refused.err;
     }
     EXPECT_EQ(instruments_.back()->Requests(), 0);
 }
