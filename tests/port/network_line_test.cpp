@@ -316,6 +316,28 @@ TEST(NetworkLineTest, ALateFirstAnswerDoesNotWidenTheWindows) {
     EXPECT_LT(line.Timing().replyMarginMs, 300);
 }
 
+// What a server sent before it hung up is read; the hang-up then fails the
+// line.
+TEST(NetworkLineTest, BytesBeforeAHangUpAreRead) {
+    std::atomic<bool> sent = false;
+    Server server([&sent](int fd, const std::atomic<bool>& ending) {
+        while (!ending && Receive(fd, 20).empty()) {
+        }
+        Send(fd, "bye");  // a reply, and the connection ends
+        sent = true;
+    });
+    PortLine line;
+    line.Open({.line = server.Line("tcp"), .baud = 9600});
+    line.Write("?");
+    for (int i = 0; i < 500 && !sent; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    std::this_thread::sleep_for(50ms);  // the hang-up follows
+    ASSERT_TRUE(line.WaitForInput(2s, {}));
+    EXPECT_EQ(line.Read(100), "bye");
+    EXPECT_THROW(line.InputCount(), PortFailure);
+}
+
 // A raw line's discard takes what the socket holds with it.
 TEST(NetworkLineTest, ARawDiscardDropsWhatCame) {
     std::atomic<bool> sent = false;

@@ -261,7 +261,13 @@ TEST_F(NetworkScanTest, UnreachableLinesAreTrouble) {
          "cannot open at 9600 baud, 8N1: cannot resolve "
          "no-such-host.invalid: "},
     };
-    for (const Row& row : rows) {
+    std::vector<Row> all(std::begin(rows), std::end(rows));
+    if (const int closed6 = FreePort("::1"); closed6 != 0) {  // the host in brackets
+        all.push_back({"rfc2217://[::1]:" + std::to_string(closed6),
+                       "cannot open at 9600 baud, 8N1: cannot connect to [::1]:" +
+                           std::to_string(closed6) + ": Connection refused\n"});
+    }
+    for (const Row& row : all) {
         const Ran ran = Scan({"--port", row.port, "--rate", "9600,4800", "--station", "1"});
         EXPECT_EQ(ran.status, 2) << ran.err;
         EXPECT_TRUE(Contains(ran.err, "probelyn-scan: " + row.port + ": " + row.said)) << ran.err;

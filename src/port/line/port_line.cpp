@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "port_failure.h"
 #include "backend_factory.h"
+#include "port_failure.h"
 
 namespace probelyn {
 
@@ -118,8 +118,14 @@ void PortLine::PullQueued(LineBackend& backend) {
 std::string PortLine::Read(int max) {
     LineBackend& backend = RequireOpen();
     const auto wanted = static_cast<std::size_t>(std::max(max, 0));
-    if (buffer_.size() < wanted) {
-        backend.Read(buffer_, wanted - buffer_.size());
+    try {
+        if (buffer_.size() < wanted) {
+            backend.Read(buffer_, wanted - buffer_.size());
+        }
+    } catch (const PortFailure&) {
+        if (buffer_.empty()) {
+            throw;
+        }  // what came before a failure is read first; the next call meets it again
     }
     std::string taken = buffer_.substr(0, wanted);
     buffer_.erase(0, taken.size());

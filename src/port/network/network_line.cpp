@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "port_failure.h"
+
 namespace probelyn {
 
 namespace {
@@ -51,12 +53,19 @@ void NetworkLine::Close() {
 
 void NetworkLine::Pull() {
     std::string received;
-    while (held_.size() < kHeldBytes && socket_->Read(received, kHeldBytes - held_.size()) > 0) {
-        const std::string reply = Decode(received);
-        received.clear();
-        if (!reply.empty()) {
-            socket_->Write(reply);
+    try {
+        while (held_.size() < kHeldBytes &&
+               socket_->Read(received, kHeldBytes - held_.size()) > 0) {
+            const std::string reply = Decode(received);
+            received.clear();
+            if (!reply.empty()) {
+                socket_->Write(reply);
+            }
         }
+    } catch (const PortFailure&) {
+        if (held_.empty()) {
+            throw;
+        }  // what came before the end is read first; the next call meets it again
     }
 }
 
