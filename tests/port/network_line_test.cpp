@@ -100,7 +100,7 @@ struct Fairness {
     int rate = 0;               // answered for every rate asked, where given
     int parity = 0;             // answered for every parity asked, where given
     std::string beforeAnswer;   // data sent before each answer
-    std::string afterSettings;  // data sent a while after the stop size's answer
+    std::string afterSettings;  // data sent 200 ms after the stop size's answer
     std::string afterPurge;     // data sent after a purge's answer
     std::string greeting;       // data sent with the options, before any setting
     std::string opened;         // sent once the line has opened (its first purges answered)
@@ -164,7 +164,7 @@ Server::Part Fair(Fairness how = {}) {
                 Send(fd, how.beforeAnswer + Bytes({IAC, SB, 44, command + 100}) + value +
                              Bytes({IAC, SE}) + (command == 12 ? how.afterPurge : ""));
                 if (command == 4 && !how.afterSettings.empty()) {
-                    std::this_thread::sleep_for(30ms);
+                    std::this_thread::sleep_for(200ms);  // the settings' answers read by then
                     Send(fd, how.afterSettings);
                 }
                 if (command == 12 && purges == 3 && !how.opened.empty()) {
@@ -279,10 +279,10 @@ TEST(NetworkLineTest, OneConnectionFromSettingToSetting) {
         }
         line.Close();
         line.Open({.line = server.Line(scheme), .baud = 19200});
-        std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(300ms);
         EXPECT_EQ(line.InputCount(), 0) << scheme;
         line.Open({.line = server.Line(scheme), .baud = 38400});  // set anew, open
-        std::this_thread::sleep_for(100ms);
+        std::this_thread::sleep_for(300ms);
         EXPECT_EQ(line.InputCount(), 0) << scheme;
         line.Close();
         for (int i = 0; i < 100 && server.Accepted() == 0; ++i) {
