@@ -94,7 +94,8 @@ class WindowCoreTest : public testing::Test {
         };
         core_ = std::make_unique<WindowCore>(
             surface_, std::move(port),
-            ComPortNames::FromDevices({"/dev/ttyFAKE0", "/dev/ttyFAKE1"}), &clock_);
+            ComPortNames::FromDevices({"/dev/ttyFAKE0", "/dev/ttyFAKE1"}), &clock_,
+            [](const std::string& device) { return "USB serial adapter at " + device; });
         surface_.core = core_.get();
     }
     bool StartsUp() { return core_->Settle(core_->Discover()); }
@@ -238,7 +239,7 @@ TEST_F(WindowCoreTest, EachEndLeavesItsTextsAndControls) {
     ASSERT_EQ(surface_.entries.size(), 1U);
     EXPECT_EQ(surface_.entries[0].text, "COM2");
     EXPECT_EQ(surface_.entries[0].com, 2);
-    EXPECT_NE(surface_.entries[0].description.find("/dev/ttyFAKE1"), std::string::npos);
+    EXPECT_EQ(surface_.entries[0].description, "USB serial adapter at /dev/ttyFAKE1");
     surface_.selected.protocolIndex = 2;  // Modbus
     surface_.log.clear();
     core_->Press();
