@@ -338,6 +338,27 @@ TEST(NetworkLineTest, BytesBeforeAHangUpAreRead) {
     EXPECT_THROW(line.InputCount(), PortFailure);
 }
 
+// A server that stops reading fails a write within seconds: the line never
+// hangs on it.
+TEST(NetworkLineTest, AServerThatStopsReadingFailsAWrite) {
+    Server server([](int, const std::atomic<bool>& ending) {
+        while (!ending) {
+            std::this_thread::sleep_for(20ms);
+        }
+    });
+    PortLine line;
+    line.Open({.line = server.Line("tcp"), .baud = 9600});
+    const Clock::time_point start = Clock::now();
+    try {
+        line.Write(std::string(std::size_t{64} << 20, 'x'));  // beyond both ends' buffers
+        ADD_FAILURE() << "written";
+    } catch (const PortFailure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("no room to send to"), std::string::npos)
+            << failure.what();
+    }
+    EXPECT_LT(Clock::now() - start, 10s);
+}
+
 // A raw line's discard takes what the socket holds with it.
 TEST(NetworkLineTest, ARawDiscardDropsWhatCame) {
     std::atomic<bool> sent = false;
