@@ -144,6 +144,12 @@ TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
     EXPECT_EQ(last.count, 2);  // stations 11 and 12, after 9 and 10
     EXPECT_EQ(steps_.answered[0].station, 1);
     EXPECT_EQ(steps_.answered[0].reply.exception, 2);
+    // A byte count of one holds no register.
+    Replies(at2({{3, Frame(std::string("\x02\x03\x01\x12", 4))}}));
+    Run(3);
+    ASSERT_EQ(steps_.answered.size(), 1U);
+    EXPECT_EQ(steps_.answered[0].reply.byteCount, 1);
+    EXPECT_EQ(steps_.answered[0].reply.register60, std::nullopt);
 }
 
 // Who a Modbus find is: asked right after the find, before it is told,
