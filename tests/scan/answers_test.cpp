@@ -112,6 +112,12 @@ TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
          {Kind::NoValidReply},
          milliseconds(254 + 3) + std::chrono::nanoseconds(3645833)},
         {"a bad CRC", at2({{3, Exception(2, 2).substr(0, 4) + "x"}}), 2, {Kind::NoValidReply}},
+        {"no valid reply in both passes",
+         [](const std::string&) {
+             return Pieces{{3, "?"}};
+         },
+         3,
+         {Kind::NoValidReply}},
         {"another station", at2({{3, Exception(3, 2)}}), 2, {Kind::NoValidReply}},
         {"a gateway",
          [](const std::string& r) {
@@ -182,6 +188,14 @@ TEST_F(AnswersTest, AModbusFindSaysWhoItIs) {
          Identity{"VKT", "LX-2", "2.1"},
          2},
         {"more follows for ever", {{0, counted(0xFF, 0, 1, vendor)}}, Identity{"VKT", "", ""}, 4},
+        {"after the request's echo",
+         {{0, IdentificationRequest(1, 0) + counted(0, 0, 3, vendor + product + revision)}},
+         Identity{"VKT", "LX-2", "2.1"},
+         1},
+        {"neither the end nor more to follow",
+         {{0, counted(0x01, 0, 3, vendor + product + revision)}},
+         std::nullopt,
+         1},
         {"an exception", {{0, Frame({1, B(0xAB), 1})}}, std::nullopt, 1},
         {"silence", {}, std::nullopt, 1},
         {"a bad CRC",
