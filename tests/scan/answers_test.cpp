@@ -45,13 +45,13 @@ class AnswersTest : public testing::Test {
             }
         };
     }
-    ScanOutcome Run(int last, bool stopAtFind = true) {
+    ScanOutcome Run(int last, bool stopAtFind = true, Protocol protocol = Protocol::Modbus) {
         steps_ = FakeScanSteps();
         port_ = FakePort();
         port_.UseClock(&clock_);
         port_.on_write = onWrite_;
         ScanPlan plan;
-        plan.protocols = {Protocol::Modbus};
+        plan.protocols = {protocol};
         plan.lastStation = last;
         plan.rates = {9600};
         plan.stopAtFind = stopAtFind;
@@ -156,6 +156,14 @@ TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
     ASSERT_EQ(steps_.answered.size(), 1U);
     EXPECT_EQ(steps_.answered[0].reply.byteCount, 1);
     EXPECT_EQ(steps_.answered[0].reply.register60, std::nullopt);
+    // An ASCII station that answers once but not again made no valid reply.
+    int asked = 0;
+    Replies([&asked](const std::string& r) {
+        return r == AsciiRequest(1) && ++asked == 1 ? Pieces{{3, "?\r"}} : Pieces{};
+    });
+    EXPECT_EQ(Run(1, true, Protocol::Ascii).kind, ScanOutcome::Kind::NothingFound);
+    ASSERT_EQ(steps_.answered.size(), 1U);
+    EXPECT_EQ(steps_.answered[0].kind, Kind::NoValidReply);
 }
 
 // Who a Modbus find is: asked right after the find, before it is told,
