@@ -164,6 +164,15 @@ TEST_F(AnswersTest, WhatAnsweredIsToldByKindAndBounded) {
     EXPECT_EQ(Run(1, true, Protocol::Ascii).kind, ScanOutcome::Kind::NothingFound);
     ASSERT_EQ(steps_.answered.size(), 1U);
     EXPECT_EQ(steps_.answered[0].kind, Kind::NoValidReply);
+    // What was gathered at a setting is told when a find ends the scan there.
+    Replies([](const std::string& r) {
+        return r == ModbusRequest(2)   ? Pieces{{3, "?"}}
+               : r == ModbusRequest(3) ? Pieces{{3, Frame({3, 3, 4, 0x40, 0, 0, 0})}}
+                                       : Pieces{};
+    });
+    EXPECT_EQ(Run(3).kind, ScanOutcome::Kind::Found);
+    ASSERT_EQ(steps_.answered.size(), 1U);
+    EXPECT_EQ(steps_.answered[0].kind, Kind::NoValidReply);
 }
 
 // Who a Modbus find is: asked right after the find, before it is told,
