@@ -115,9 +115,13 @@ void RawTcpLine::Write(const std::string& bytes) {
     Socket().Write(bytes);
 }
 
-void RawTcpLine::DiscardInput() {
+void NetworkLine::DropWhatCame() {
     Pull();
     held_.clear();
+}
+
+void RawTcpLine::DiscardInput() {
+    DropWhatCame();
 }
 
 }  // namespace probelyn

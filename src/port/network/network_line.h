@@ -38,6 +38,8 @@ class NetworkLine : public LineBackend {
     bool Connect();
     // Takes what the socket holds into the buffer, while it has room.
     void Pull();
+    // Drops what has come, without asking the server.
+    void DropWhatCame();
     // What the line makes of bytes received: data into held_, and what goes
     // back to the server.
     virtual std::string Decode(std::string_view received) = 0;

@@ -163,8 +163,7 @@ void Rfc2217Line::Write(const std::string& bytes) {
 void Rfc2217Line::DiscardInput() {
     EndOverduePurge();
     if (!purgesAnswered_) {
-        Pull();  // what has come is dropped, as a raw line drops it
-        held_.clear();
+        DropWhatCame();  // as a raw line does
         return;
     }
     held_.clear();

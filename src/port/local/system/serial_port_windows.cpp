@@ -161,6 +161,8 @@ struct SerialPort::Device {
     void Settle();
     // Starts a waiting read that ends at the first byte or after `ms`.
     void StartWaiting(DWORD ms);
+    // Appends bytes read, marked where the line listens.
+    void Keep(std::string& into, const char* bytes, DWORD got);
 
     HANDLE port = INVALID_HANDLE_VALUE;
     DCB found{};  // the settings at open, given back at close
@@ -199,23 +201,25 @@ bool SerialPort::Device::Collect() {
         return true;
     }
     DWORD got = 0;
-    if (!::GetOverlappedResult(port, &waiting.op, &got, FALSE)) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_IO_INCOMPLETE) {
-            return false;
-        }
-        waiting.pending = false;
-        if (error != ERROR_TIMEOUT) {  // Wine ends a read with nothing so
-            Fail(error);
-        }
+    const bool ended = ::GetOverlappedResult(port, &waiting.op, &got, FALSE);
+    const DWORD error = ended ? ERROR_SUCCESS : ::GetLastError();
+    if (error == ERROR_IO_INCOMPLETE) {
+        return false;
     }
     waiting.pending = false;
-    if (listen) {
-        AppendMarked(taken, std::string(&waiting.byte, got), errored);
-    } else {
-        taken.append(&waiting.byte, got);
+    if (error != ERROR_SUCCESS && error != ERROR_TIMEOUT) {  // Wine ends a read with nothing so
+        Fail(error);
     }
+    Keep(taken, &waiting.byte, got);
     return true;
+}
+
+void SerialPort::Device::Keep(std::string& into, const char* bytes, DWORD got) {
+    if (listen) {
+        AppendMarked(into, std::string(bytes, got), errored);
+    } else {
+        into.append(bytes, got);
+    }
 }
 
 void SerialPort::Device::Settle() {
@@ -333,11 +337,7 @@ void SerialPort::Read(std::string& into, std::size_t max) {
         op.hEvent = d.io;
         const auto size = static_cast<DWORD>(std::min(want, sizeof bytes));
         const DWORD got = Finish(d.port, op, ::ReadFile(d.port, bytes, size, nullptr, &op));
-        if (d.listen) {
-            AppendMarked(into, std::string(bytes, got), d.errored);
-        } else {
-            into.append(bytes, got);
-        }
+        d.Keep(into, bytes, got);
         max -= std::min<std::size_t>(max, got);
         if (got == 0) {
             return;
